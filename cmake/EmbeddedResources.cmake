@@ -1,0 +1,40 @@
+# The page files and the licence notices, embedded under fixed ids. Windows: RCDATA in the resource
+# script. Linux: a generated C++ source holding the same bytes.
+set(KES_EMBEDDED_RESOURCES
+    101 web/index.html
+    102 web/style.css
+    103 web/sidebar.css
+    104 web/window.css
+    105 web/fonts.css
+    106 web/app.js
+    107 NativeHost/resources/licenses.txt)
+
+set(KES_EMBEDDED_FILES)
+set(KES_EMBEDDED_ARGS)
+list(LENGTH KES_EMBEDDED_RESOURCES count)
+math(EXPR last "${count} - 1")
+foreach(i RANGE 0 ${last} 2)
+    math(EXPR j "${i} + 1")
+    list(GET KES_EMBEDDED_RESOURCES ${i} id)
+    list(GET KES_EMBEDDED_RESOURCES ${j} file)
+    list(APPEND KES_EMBEDDED_FILES ${CMAKE_SOURCE_DIR}/${file})
+    list(APPEND KES_EMBEDDED_ARGS "${id}=${CMAKE_SOURCE_DIR}/${file}")
+endforeach()
+
+if(WIN32)
+    set(KES_RESOURCE_SCRIPT ${CMAKE_SOURCE_DIR}/NativeHost/resources/Kestrava.rc)
+    set_source_files_properties(${KES_RESOURCE_SCRIPT} PROPERTIES OBJECT_DEPENDS "${KES_EMBEDDED_FILES}")
+    set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -I${CMAKE_SOURCE_DIR}/NativeHost/resources -I${CMAKE_SOURCE_DIR}")
+else()
+    set(generated ${CMAKE_BINARY_DIR}/generated/EmbeddedResourceData.cpp)
+    string(REPLACE ";" "|" resourceArgument "${KES_EMBEDDED_ARGS}")
+    add_custom_command(
+        OUTPUT ${generated}
+        COMMAND ${CMAKE_COMMAND} "-DOUTPUT=${generated}" "-DRESOURCES=${resourceArgument}"
+                -P ${CMAKE_SOURCE_DIR}/cmake/GenerateResourceSource.cmake
+        DEPENDS ${KES_EMBEDDED_FILES} ${CMAKE_SOURCE_DIR}/cmake/GenerateResourceSource.cmake
+        COMMENT "Embedding page files and licence notices"
+        VERBATIM)
+    add_library(kes_embedded_resources STATIC ${generated})
+    target_include_directories(kes_embedded_resources PUBLIC ${CMAKE_SOURCE_DIR}/NativeHost)
+endif()
