@@ -1,0 +1,21 @@
+#pragma once
+#include "shell/CommandLineOptions.h"
+#include "storage/Log.h"
+
+#include <filesystem>
+
+namespace kes {
+
+// The one record of the desktop host, living from process start to process end and written only on the
+// main thread. Fields follow the order in which the host's parts were laid out; each part adds its own.
+struct HostContext {
+    std::filesystem::path dataDir;
+    Log log;
+    CommandLineOptions options;
+    int masterHotkeyKey = 8;
+    int exitCode = 0;
+};
+
+HostContext& hostContext();
+
+} // namespace kes
