@@ -1,8 +1,10 @@
 #pragma once
 #include "shell/CommandLineOptions.h"
 #include "storage/Log.h"
+#include "webhost/Browser.h"
 
 #include <filesystem>
+#include <memory>
 
 namespace kes {
 
@@ -13,6 +15,10 @@ struct HostContext {
     Log log;
     CommandLineOptions options;
     int masterHotkeyKey = 8;
+    void* window = nullptr; // the main window's handle, empty until created
+    std::shared_ptr<BrowserEnvironment> environment;
+    std::shared_ptr<BrowserController> controller;
+    std::shared_ptr<BrowserWebView> webView;
     int exitCode = 0;
 };
 
