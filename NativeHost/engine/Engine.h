@@ -1,0 +1,109 @@
+#pragma once
+#include "engine/PerfCounters.h"
+#include "engine/Profile.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace kes {
+
+class Log;
+class PreciseTimer;
+
+namespace platform {
+class KeyboardHook;
+struct KeyboardHookEvent;
+struct NextHook;
+} // namespace platform
+
+// The engine's only path to key output: (virtual key, scan code, keybd_event flags).
+using KeySender = std::function<void(unsigned char vk, unsigned char scan, unsigned long flags)>;
+// Whether the program with this file name owns the foreground window; an empty name is always true.
+// Called from the hook thread and from job threads at once, so it must be safe to call concurrently.
+using ProgramMatcher = std::function<bool(const std::wstring& program)>;
+// Told that the engine was switched on, with the message for the user.
+using StatusCallback = std::function<void(bool enabled, const std::string& message)>;
+
+// The macro engine: matches keyboard events against the active profile and plays macros on job threads.
+// Every operation except the job threads' own work runs on the user-interface thread, the thread that also
+// runs the keyboard hook, so the profile, the pressed-key set and the job table need no lock.
+class Engine {
+public:
+    struct Job;
+
+    // An empty sender or matcher is replaced by the system's default one. With `noHook`, switching on
+    // installs no keyboard hook and events arrive only through direct onKey calls.
+    Engine(Log& log, PerfCounters* counters, bool noHook, KeySender sender, ProgramMatcher matcher);
+    ~Engine();
+    Engine(const Engine&) = delete;
+    Engine& operator=(const Engine&) = delete;
+
+    // Switching on installs the hook (unless noHook), logs the start-up line and reports through
+    // statusCallback; switching off is stop(). Throws "已有全局宏引擎" or "无法安装全局键盘监听" and stays
+    // off.
+    void setEnabled(bool on);
+    // Installs a new profile (cancelling the jobs it no longer has), then setEnabled(enabled).
+    void apply(bool enabled, Profile profile);
+    // Switches off completely: hook removed, every job cancelled and joined, pressed-key set emptied.
+    void stop();
+    // Cancels every job and returns once all their threads have ended and released their keys.
+    void cancelAll();
+    // Cancels the jobs whose program no longer owns the foreground window.
+    void checkForeground();
+    // Waits about two seconds at most for every job to end; throws "执行线程未结束" otherwise.
+    void waitIdle();
+    // One keyboard event; true means it is swallowed.
+    bool onKey(int vk, bool isDown, bool injected);
+
+    bool isEnabled() const { return enabled_; }
+    // Whether the key is down, a side-neutral Shift, Ctrl, Alt or Win also matching its left and right keys.
+    bool isPressed(int vk) const;
+
+    // Inspection for checks and tests.
+    bool hasJob(const std::string& jobKey) const { return jobs_.count(jobKey) != 0; }
+    std::size_t jobCount() const { return jobs_.size(); }
+    std::size_t pressedKeyCount() const { return pressedKeys_.size(); }
+
+private:
+    // The keyboard hook's procedure: dispatches to the engine that owns the hook.
+    static std::intptr_t hookProcedure(const platform::KeyboardHookEvent& event,
+                                       const platform::NextHook& next);
+
+    void startJob(const std::string& jobKey, Macro macro);
+    void reapFinished();
+    void cancelJob(const std::string& jobKey);
+    void installHook();
+    void removeHook();
+
+    static void runJob(Engine* engine, std::shared_ptr<Job> job, Macro macro);
+    void playMacro(Job& job, PreciseTimer& timer, const Macro& macro);
+    template <typename Pass> void lockedPass(Job& job, PreciseTimer& timer, Pass&& pass);
+    void playStep(Job& job, PreciseTimer& timer, const Step& step, bool withGap);
+    void latchPass(Job& job, PreciseTimer& timer, const std::vector<Step>& steps);
+
+    std::wstring program_;
+    std::vector<Macro> macros_;
+    std::set<int> pressedKeys_;
+    std::map<std::string, std::shared_ptr<Job>> jobs_;
+    std::timed_mutex playbackLock_;
+    std::unique_ptr<platform::KeyboardHook> hook_;
+    bool enabled_ = false;
+    bool noHook_;
+    KeySender sender_;
+    ProgramMatcher matcher_;
+    Log& log_;
+    PerfCounters* counters_;
+
+public:
+    // Assigned by the web view host once the page exists; called only when set.
+    StatusCallback statusCallback;
+};
+
+} // namespace kes
