@@ -1,6 +1,7 @@
 #pragma once
 #include "shell/CommandLineOptions.h"
 #include "storage/Log.h"
+#include "storage/StateStore.h"
 #include "webhost/Browser.h"
 
 #include <filesystem>
@@ -15,6 +16,7 @@ struct HostContext {
     Log log;
     CommandLineOptions options;
     int masterHotkeyKey = 8;
+    std::unique_ptr<StateStore> stateStore;
     void* window = nullptr; // the main window's handle, empty until created
     std::shared_ptr<BrowserEnvironment> environment;
     std::shared_ptr<BrowserController> controller;
