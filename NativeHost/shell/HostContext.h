@@ -1,4 +1,7 @@
 #pragma once
+#include "diagnostics/PerformanceSampler.h"
+#include "engine/Engine.h"
+#include "shell/CloseChoice.h"
 #include "shell/CommandLineOptions.h"
 #include "storage/Log.h"
 #include "storage/StateStore.h"
@@ -17,11 +20,22 @@ struct HostContext {
     CommandLineOptions options;
     int masterHotkeyKey = 8;
     std::unique_ptr<StateStore> stateStore;
-    void* window = nullptr; // the main window's handle, empty until created
+    std::unique_ptr<Engine> engine;
+    std::unique_ptr<PerformanceSampler> sampler; // only in performance mode
+    void* window = nullptr;                      // the main window's handle, empty until created
     std::shared_ptr<BrowserEnvironment> environment;
     std::shared_ptr<BrowserController> controller;
     std::shared_ptr<BrowserWebView> webView;
+    unsigned taskbarCreatedMessage = 0; // registered for "TaskbarCreated" at process start
+    bool trayIconAdded = false;         // the last add's result
+    bool trayVersion4 = false;          // the shell accepted notification version 4
+    bool closePromptOpen = false;       // while the close prompt is on screen
     int exitCode = 0;
+    CloseChoice closeChoice = CloseChoice::Ask;
+    int masterHotkeyId = 0;         // 0 none, else 100 or 101
+    bool pageStateReceived = false; // after the first applied "macro-state"
+    void* f12Hook = nullptr;        // the F12 watch while F12 is the master hotkey
+    bool f12Down = false;           // from an accepted F12 press until its release
 };
 
 HostContext& hostContext();
