@@ -513,9 +513,12 @@ function renderKeyList(macro) {
     parts.push(element('span', { className: 'sequence-empty', text: '还没有按键：在上方按下按键后点击“添加”。' }));
   }
   macro.steps.forEach((step, index) => {
-    parts.push(stepSegment(macro, step, index));
+    // A key and the gap after it wrap together.
+    const segment = element('div', { className: 'sequence-segment' });
+    segment.append(stepSegment(macro, step, index));
     const gap = gapSegment(macro, step, index);
-    if (gap) parts.push(gap);
+    if (gap) segment.append(gap);
+    parts.push(segment);
   });
   parts.push(advancedToggle(macro));
   list.replaceChildren(...parts);
