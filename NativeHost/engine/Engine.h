@@ -72,16 +72,26 @@ public:
     std::size_t pressedKeyCount() const { return pressedKeys_.size(); }
 
 private:
+    // A macro that may claim events of one key: by its trigger, or ("repeat") by one of its single-key steps.
+    enum class Behavior : std::uint8_t { Once, Hold, Repeat, Latch };
+    struct Candidate {
+        std::uint32_t macro; // index into macros_
+        std::uint32_t step;  // "repeat": the first step holding only this key
+        Behavior behavior;
+    };
+
     // The keyboard hook's procedure: dispatches to the engine that owns the hook.
     static std::intptr_t hookProcedure(const platform::KeyboardHookEvent& event,
                                        const platform::NextHook& next);
 
-    void startJob(const std::string& jobKey, Macro macro);
-    void reapFinished();
-    void cancelJob(const std::string& jobKey);
     void installHook();
     void removeHook();
+    void indexMacros();
+    void startJob(const std::string& jobKey, Macro macro);
+    void cancelJob(const std::string& jobKey);
+    void reapFinished();
 
+    // Job thread.
     static void runJob(Engine* engine, std::shared_ptr<Job> job, Macro macro);
     void playMacro(Job& job, PreciseTimer& timer, const Macro& macro);
     template <typename Pass> void lockedPass(Job& job, PreciseTimer& timer, Pass&& pass);
@@ -100,6 +110,12 @@ private:
     ProgramMatcher matcher_;
     Log& log_;
     PerfCounters* counters_;
+
+    // The enabled macros by the key whose events they may claim, in profile order; rebuilt with the profile.
+    std::vector<std::vector<Candidate>> candidatesByKey_;
+    // Keys whose every down event of the current press was swallowed: only their up events may be swallowed
+    // too, so a program never sees a key go down without seeing it come up.
+    std::set<int> swallowedPresses_;
 
 public:
     // Assigned by the web view host once the page exists; called only when set.

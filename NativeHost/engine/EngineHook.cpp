@@ -1,0 +1,65 @@
+#include "engine/Engine.h"
+#include "engine/PreciseTimer.h"
+#include "platform/Clock.h"
+#include "platform/KeyboardHook.h"
+#include "storage/Log.h"
+
+#include <atomic>
+#include <stdexcept>
+
+namespace kes {
+namespace {
+
+// The one engine of the process that owns the keyboard hook, or null.
+std::atomic<Engine*> globalEngine{nullptr};
+
+} // namespace
+
+void Engine::installHook() {
+    Engine* current = nullptr;
+    if (!globalEngine.compare_exchange_strong(current, this) && current != this) {
+        throw std::runtime_error("已有全局宏引擎");
+    }
+    hook_ = platform::installKeyboardHook(&Engine::hookProcedure);
+    if (!hook_) {
+        Engine* self = this;
+        globalEngine.compare_exchange_strong(self, nullptr);
+        throw std::runtime_error("无法安装全局键盘监听");
+    }
+}
+
+void Engine::removeHook() {
+    hook_.reset();
+    Engine* self = this;
+    globalEngine.compare_exchange_strong(self, nullptr);
+}
+
+std::intptr_t Engine::hookProcedure(const platform::KeyboardHookEvent& event,
+                                    const platform::NextHook& next) {
+    Engine* engine = globalEngine.load(std::memory_order_acquire);
+    if (engine == nullptr) {
+        return next();
+    }
+    PerfCounters* counters = engine->counters_;
+    const std::int64_t start = counters != nullptr ? platform::performanceCounter() : 0;
+    bool swallow = false;
+    if (event.kind != platform::KeyEventKind::Other) {
+        try {
+            swallow = engine->onKey(event.vk, event.kind == platform::KeyEventKind::Down, event.injected);
+        } catch (const std::exception& error) {
+            try {
+                engine->log_.write(LogLevel::Error, std::string("键盘监听失败：") + error.what());
+            } catch (...) {
+            }
+        } catch (...) {
+            // Nothing may unwind through the system's hook call.
+        }
+    }
+    const std::intptr_t result = swallow ? 1 : next();
+    if (counters != nullptr) {
+        counters->hookTime.add(ticksToNs(platform::performanceCounter() - start));
+    }
+    return result;
+}
+
+} // namespace kes

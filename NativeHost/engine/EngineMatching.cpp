@@ -1,0 +1,144 @@
+#include "engine/Engine.h"
+#include "engine/Job.h"
+
+#include <algorithm>
+#include <optional>
+
+namespace kes {
+namespace {
+
+constexpr std::size_t keyCodeCount = 256;
+
+std::string jobKeyOf(const char* prefix, int macroId, int vk) {
+    return prefix + std::to_string(macroId) + ":" + std::to_string(vk);
+}
+
+} // namespace
+
+void Engine::indexMacros() {
+    candidatesByKey_.assign(keyCodeCount, {});
+    for (std::size_t index = 0; index < macros_.size(); ++index) {
+        const Macro& macro = macros_[index];
+        if (!macro.enabled) {
+            continue;
+        }
+        const auto macroIndex = static_cast<std::uint32_t>(index);
+        if (macro.behavior == "repeat") {
+            // Each single-key step makes its key a trigger; the first such step of a key is the one repeated.
+            for (std::size_t step = 0; step < macro.steps.size(); ++step) {
+                const std::vector<int>& keys = macro.steps[step].keys;
+                if (keys.size() != 1 || keys[0] < 0 || static_cast<std::size_t>(keys[0]) >= keyCodeCount) {
+                    continue;
+                }
+                auto& list = candidatesByKey_[static_cast<std::size_t>(keys[0])];
+                const bool seen = !list.empty() && list.back().macro == macroIndex;
+                if (!seen) {
+                    list.push_back({macroIndex, static_cast<std::uint32_t>(step), Behavior::Repeat});
+                }
+            }
+            continue;
+        }
+        if (macro.triggerKey <= 0 || static_cast<std::size_t>(macro.triggerKey) >= keyCodeCount) {
+            continue;
+        }
+        const Behavior behavior = macro.behavior == "hold"    ? Behavior::Hold
+                                  : macro.behavior == "latch" ? Behavior::Latch
+                                                              : Behavior::Once;
+        candidatesByKey_[static_cast<std::size_t>(macro.triggerKey)].push_back({macroIndex, 0, behavior});
+    }
+}
+
+bool Engine::isPressed(int vk) const {
+    const auto held = [this](int key) {
+        return pressedKeys_.count(key) != 0;
+    };
+    switch (vk) {
+    case 16:
+        return held(16) || held(160) || held(161);
+    case 17:
+        return held(17) || held(162) || held(163);
+    case 18:
+        return held(18) || held(164) || held(165);
+    case 91:
+        return held(91) || held(92);
+    default:
+        return held(vk);
+    }
+}
+
+bool Engine::onKey(int vk, bool isDown, bool injected) {
+    if (!enabled_ || injected) {
+        return false;
+    }
+    bool newPress = false;
+    if (isDown) {
+        newPress = pressedKeys_.insert(vk).second;
+    } else {
+        pressedKeys_.erase(vk);
+    }
+
+    // Asked at most once per event, and only when a macro of this key needs the answer.
+    std::optional<bool> programActive;
+    const auto isProgramActive = [&] {
+        if (!programActive) {
+            programActive = matcher_(program_);
+        }
+        return *programActive;
+    };
+
+    bool swallow = false;
+    if (vk >= 0 && static_cast<std::size_t>(vk) < candidatesByKey_.size()) {
+        for (const Candidate& candidate : candidatesByKey_[static_cast<std::size_t>(vk)]) {
+            const Macro& macro = macros_[candidate.macro];
+            if (candidate.behavior == Behavior::Repeat) {
+                const std::string jobKey = jobKeyOf("repeat:", macro.id, vk);
+                if (!isDown) {
+                    cancelJob(jobKey);
+                }
+                if (!isProgramActive()) {
+                    continue;
+                }
+                if (newPress) {
+                    Macro single = macro;
+                    single.steps = {macro.steps[candidate.step]};
+                    startJob(jobKey, std::move(single));
+                }
+                swallow = true;
+                continue;
+            }
+            const std::string jobKey = jobKeyOf("trigger:", macro.id, vk);
+            if (!isDown && (candidate.behavior == Behavior::Hold || candidate.behavior == Behavior::Latch)) {
+                // Releasing the trigger ends the job whatever the program and the modifiers are now.
+                cancelJob(jobKey);
+                swallow = true;
+                continue;
+            }
+            if (!isProgramActive()) {
+                continue;
+            }
+            const bool modifiersHeld = std::all_of(macro.modifiers.begin(), macro.modifiers.end(),
+                                                   [this](int modifier) { return isPressed(modifier); });
+            if (!modifiersHeld) {
+                continue;
+            }
+            if (newPress) {
+                startJob(jobKey, macro);
+            }
+            swallow = true;
+        }
+    }
+
+    if (isDown) {
+        if (newPress && swallow) {
+            swallowedPresses_.insert(vk);
+        } else if (!swallow) {
+            swallowedPresses_.erase(vk);
+        }
+    } else if (swallowedPresses_.erase(vk) == 0) {
+        // The program in front saw this key go down, so it must see it come up.
+        swallow = false;
+    }
+    return swallow;
+}
+
+} // namespace kes

@@ -1,0 +1,197 @@
+#include "engine/Cancelled.h"
+#include "engine/Engine.h"
+#include "engine/Job.h"
+#include "engine/KeyOutput.h"
+#include "engine/PreciseTimer.h"
+#include "platform/Clock.h"
+#include "platform/ThreadPriority.h"
+#include "storage/Log.h"
+
+#include <algorithm>
+#include <chrono>
+#include <stdexcept>
+
+namespace kes {
+namespace {
+
+constexpr auto lockSlice = std::chrono::milliseconds(5);
+constexpr int latchCheckMilliseconds = 10;
+
+bool hasAnyKey(const std::vector<Step>& steps) {
+    return std::any_of(steps.begin(), steps.end(), [](const Step& step) { return !step.keys.empty(); });
+}
+
+} // namespace
+
+void Engine::startJob(const std::string& jobKey, Macro macro) {
+    reapFinished();
+    if (jobs_.count(jobKey) != 0) {
+        return;
+    }
+    auto job = std::make_shared<Job>();
+    job->key = jobKey;
+    job->macroId = macro.id;
+    job->program = program_;
+    job->cancelEvent = platform::createCancelEvent();
+    if (!job->cancelEvent) {
+        throw std::runtime_error("无法创建宏取消信号");
+    }
+    jobs_.emplace(jobKey, job);
+    try {
+        job->thread = std::thread(&Engine::runJob, this, job, std::move(macro));
+    } catch (...) {
+        // A job without a thread would block its key until the next cancelAll.
+        jobs_.erase(jobKey);
+        throw;
+    }
+}
+
+void Engine::cancelJob(const std::string& jobKey) {
+    const auto found = jobs_.find(jobKey);
+    if (found != jobs_.end()) {
+        found->second->cancelEvent->set();
+    }
+}
+
+void Engine::reapFinished() {
+    for (auto it = jobs_.begin(); it != jobs_.end();) {
+        Job& job = *it->second;
+        if (!job.finished.load(std::memory_order_acquire)) {
+            ++it;
+            continue;
+        }
+        if (job.thread.joinable()) {
+            job.thread.join();
+        }
+        it = jobs_.erase(it);
+    }
+}
+
+void Engine::runJob(Engine* engine, std::shared_ptr<Job> job, Macro macro) {
+    platform::lowerCurrentThreadPriority();
+    PerfCounters* counters = engine->counters_;
+    if (counters != nullptr) {
+        counters->activeJobs.fetch_add(1);
+    }
+    try {
+        PreciseTimer timer(createTimer());
+        engine->playMacro(*job, timer, macro);
+    } catch (const Cancelled&) {
+    } catch (const std::exception& error) {
+        try {
+            engine->log_.write(LogLevel::Error, std::string("执行宏失败：") + error.what());
+        } catch (...) {
+        }
+    } catch (...) {
+        try {
+            engine->log_.write(LogLevel::Error, "执行宏失败：未知错误");
+        } catch (...) {
+        }
+    }
+    if (counters != nullptr) {
+        counters->activeJobs.fetch_sub(1);
+    }
+    job->finished.store(true, std::memory_order_release);
+}
+
+void Engine::playMacro(Job& job, PreciseTimer& timer, const Macro& macro) {
+    // A macro without a single key to press has nothing to play; a loop over it would only spin.
+    if (!hasAnyKey(macro.steps)) {
+        return;
+    }
+    const std::vector<Step>& steps = macro.steps;
+    if (macro.behavior == "latch") {
+        lockedPass(job, timer, [&] { latchPass(job, timer, steps); });
+        return;
+    }
+    if (macro.behavior == "hold" || macro.behavior == "repeat") {
+        for (;;) {
+            if (job.cancelEvent->isSet() || !matcher_(job.program)) {
+                return;
+            }
+            lockedPass(job, timer, [&] {
+                for (const Step& step : steps) {
+                    playStep(job, timer, step, true);
+                }
+            });
+        }
+    }
+    lockedPass(job, timer, [&] {
+        for (std::size_t i = 0; i < steps.size(); ++i) {
+            playStep(job, timer, steps[i], i + 1 < steps.size());
+        }
+    });
+}
+
+template <typename Pass> void Engine::lockedPass(Job& job, PreciseTimer& timer, Pass&& pass) {
+    const std::int64_t waitStart = counters_ != nullptr ? platform::performanceCounter() : 0;
+    std::unique_lock lock(playbackLock_, std::defer_lock);
+    while (!lock.try_lock_until(std::chrono::steady_clock::now() + lockSlice)) {
+        if (job.cancelEvent->isSet()) {
+            throw Cancelled{};
+        }
+    }
+    if (counters_ != nullptr) {
+        counters_->lockWait.add(ticksToNs(platform::performanceCounter() - waitStart));
+    }
+    if (job.cancelEvent->isSet()) {
+        throw Cancelled{};
+    }
+    if (!matcher_(job.program)) {
+        return;
+    }
+    timer.resetDeadline();
+    pass();
+}
+
+void Engine::playStep(Job& job, PreciseTimer& timer, const Step& step, bool withGap) {
+    const platform::CancelEvent& cancel = *job.cancelEvent;
+    if (cancel.isSet()) {
+        throw Cancelled{};
+    }
+    if (step.keys.empty()) {
+        return;
+    }
+    std::size_t pressed = 0;
+    pressGroup(step.keys, pressed, sender_, counters_);
+    try {
+        timer.waitMs(step.hold, cancel, counters_);
+    } catch (...) {
+        releaseGroupQuietly(step.keys, pressed, sender_, counters_);
+        throw;
+    }
+    releaseGroup(step.keys, pressed, sender_, counters_);
+    if (withGap) {
+        timer.waitMs(step.gap, cancel, counters_);
+    }
+}
+
+void Engine::latchPass(Job& job, PreciseTimer& timer, const std::vector<Step>& steps) {
+    const platform::CancelEvent& cancel = *job.cancelEvent;
+    for (std::size_t i = 0; i + 1 < steps.size(); ++i) {
+        playStep(job, timer, steps[i], true);
+    }
+    if (cancel.isSet()) {
+        throw Cancelled{};
+    }
+    if (!matcher_(job.program)) {
+        return;
+    }
+    const std::vector<int>& keys = steps.back().keys;
+    if (keys.empty()) {
+        return;
+    }
+    std::size_t pressed = 0;
+    pressGroup(keys, pressed, sender_, counters_);
+    try {
+        while (!cancel.isSet() && matcher_(job.program)) {
+            timer.waitMs(latchCheckMilliseconds, cancel, counters_);
+        }
+    } catch (...) {
+        releaseGroupQuietly(keys, pressed, sender_, counters_);
+        throw;
+    }
+    releaseGroup(keys, pressed, sender_, counters_);
+}
+
+} // namespace kes

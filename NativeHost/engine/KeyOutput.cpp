@@ -1,0 +1,89 @@
+#include "engine/KeyOutput.h"
+
+#include "engine/PreciseTimer.h"
+#include "platform/Clock.h"
+#include "platform/KeyEvents.h"
+
+#include <exception>
+#include <stdexcept>
+
+namespace kes {
+namespace {
+
+void send(const KeySender& sender, PerfCounters* counters, int vk, unsigned long flags) {
+    const KeyEventArgs args = keyEventArgs(vk);
+    if (args.extended) {
+        flags |= keyEventExtendedKey;
+    }
+    if (counters == nullptr) {
+        sender(static_cast<unsigned char>(vk), args.scan, flags);
+        return;
+    }
+    const std::int64_t start = platform::performanceCounter();
+    sender(static_cast<unsigned char>(vk), args.scan, flags);
+    counters->keySend.add(ticksToNs(platform::performanceCounter() - start));
+}
+
+} // namespace
+
+bool isExtendedKey(int vk) {
+    return (vk >= 33 && vk <= 40) || vk == 45 || vk == 46 || vk == 91 || vk == 92 || vk == 111;
+}
+
+KeyEventArgs keyEventArgs(int vk) {
+    if (vk < 1 || vk > 254) {
+        throw std::runtime_error("虚拟键超出有效范围");
+    }
+    const unsigned scan = platform::scanCodeOf(vk);
+    if (scan == 0) {
+        throw std::runtime_error("无法转换硬件扫描码");
+    }
+    return {static_cast<unsigned char>(scan & 0xFFu), isExtendedKey(vk)};
+}
+
+void pressGroup(const std::vector<int>& keys, std::size_t& pressed, const KeySender& sender,
+                PerfCounters* counters) {
+    try {
+        for (std::size_t i = pressed; i < keys.size(); ++i) {
+            send(sender, counters, keys[i], 0);
+            ++pressed;
+        }
+    } catch (...) {
+        releaseGroupQuietly(keys, pressed, sender, counters);
+        throw;
+    }
+}
+
+void releaseGroup(const std::vector<int>& keys, std::size_t& pressed, const KeySender& sender,
+                  PerfCounters* counters) {
+    std::exception_ptr firstFailure;
+    while (pressed > 0) {
+        --pressed;
+        try {
+            send(sender, counters, keys[pressed], keyEventKeyUp);
+        } catch (...) {
+            if (!firstFailure) {
+                firstFailure = std::current_exception();
+            }
+        }
+    }
+    if (firstFailure) {
+        std::rethrow_exception(firstFailure);
+    }
+}
+
+void releaseGroupQuietly(const std::vector<int>& keys, std::size_t& pressed, const KeySender& sender,
+                         PerfCounters* counters) noexcept {
+    try {
+        releaseGroup(keys, pressed, sender, counters);
+    } catch (...) {
+    }
+}
+
+KeySender defaultKeySender() {
+    return [](unsigned char vk, unsigned char scan, unsigned long flags) {
+        platform::sendKeyEvent(vk, scan, flags);
+    };
+}
+
+} // namespace kes
