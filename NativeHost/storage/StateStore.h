@@ -27,6 +27,8 @@ public:
     Log& log() const { return log_; }
 
 private:
+    void keepUnloadableFile();
+
     std::filesystem::path file_;
     Log& log_;
 };
