@@ -7,6 +7,14 @@
 
 namespace kes {
 
+WebViewState runtimeStateFrom(std::int32_t result, const wchar_t* version) {
+    WebViewState state;
+    state.result = result;
+    state.version = version != nullptr ? std::wstring(version) : std::wstring();
+    state.available = result >= 0 && !state.version.empty();
+    return state;
+}
+
 std::string guideManualAddressContent() {
     return std::string("无法自动打开浏览器。\n\n请手动复制下面的网址，在浏览器中打开并安装：\n") +
            webView2DownloadPage + "\n\n安装完成后点击“重新检测”。";

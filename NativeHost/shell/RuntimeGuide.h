@@ -15,6 +15,9 @@ struct WebViewState {
     std::wstring version;    // empty when none
 };
 
+// The detector's reading of the loader's answer: available when the call succeeded with a non-empty text.
+WebViewState runtimeStateFrom(std::int32_t result, const wchar_t* version);
+
 // The install guide's buttons; Quit is IDCANCEL, which Esc and the close box return too.
 enum GuideButton : int { OpenDownloadPage = 100, Recheck = 101, Quit = 2 };
 

@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <regex>
-
 using kes::WebViewState;
 
 namespace {
@@ -14,17 +12,16 @@ struct RuntimeGuideTest : ::testing::Test {
     kes::test::ContextFixture fixture{"guide"};
     kes::Log& log = fixture.context.log;
 
-    // The messages of one log file without their prefixes.
+    // The messages of one log file without their timestamp and run tag.
     static std::vector<std::string> messages(const std::string& text) {
         std::vector<std::string> lines;
-        const std::regex entry(R"(\S+ \[[^\]]+\] (.*))");
         std::size_t start = 0;
         while (start < text.size()) {
             const std::size_t end = text.find('\n', start);
             const std::string line = text.substr(start, end - start);
-            std::smatch match;
-            if (std::regex_match(line, match, entry)) {
-                lines.push_back(match[1]);
+            const std::size_t tagEnd = line.find("] ");
+            if (tagEnd != std::string::npos) {
+                lines.push_back(line.substr(tagEnd + 2));
             }
             start = end == std::string::npos ? text.size() : end + 1;
         }
@@ -109,6 +106,18 @@ TEST_F(RuntimeGuideTest, InstallDuringTheGuideGoesOn) {
     const std::vector<std::string> info = messages(fixture.runLog());
     EXPECT_EQ(info[info.size() - 2], "已打开微软 WebView2 官方下载页");
     EXPECT_EQ(info.back(), "WebView2 检测通过，版本 测试版本");
+}
+
+TEST(RuntimeDetection, SuccessNeedsAVersionText) {
+    const WebViewState installed = kes::runtimeStateFrom(0, L"120.0.1");
+    EXPECT_TRUE(installed.available);
+    EXPECT_EQ(installed.version, L"120.0.1");
+    EXPECT_FALSE(kes::runtimeStateFrom(0, L"").available);
+    EXPECT_FALSE(kes::runtimeStateFrom(1, nullptr).available);
+    const WebViewState missing = kes::runtimeStateFrom(static_cast<std::int32_t>(0x80070002u), L"1.0");
+    EXPECT_FALSE(missing.available);
+    EXPECT_EQ(static_cast<std::uint32_t>(missing.result), 0x80070002u);
+    EXPECT_TRUE(kes::runtimeStateFrom(1, L"9").available); // S_FALSE still succeeds
 }
 
 TEST(InstallGuideTexts, ManualAddressMatchesTheOpenedPage) {
