@@ -1,10 +1,11 @@
-#include "platform/StandardStreams.h"
 #include "shell/CommandLine.h"
 #include "shell/EarlyStartup.h"
 #include "shell/FatalReport.h"
 #include "shell/HostContext.h"
+#include "shell/win32/DesktopHost.h"
 
 #include <exception>
+#include <filesystem>
 #include <string>
 #include <vector>
 #include <windows.h>
@@ -24,18 +25,24 @@ std::vector<std::wstring> commandLineWords() {
     return words;
 }
 
+// Creating the WebView2 environment for the shown main window is the web view host's part of the start-up:
+// it starts the loader with the user-data folder and continues the creation chain from the loader's
+// completion. False means the loader refused at once. The WebView2 loader binding joins here.
+bool startBrowserEnvironment(kes::HostContext&, const std::filesystem::path&) {
+    return false;
+}
+
 } // namespace
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     kes::HostContext& context = kes::hostContext();
+    kes::win32::prepareDesktopShell(context);
     context.options = kes::parseCommandLine(commandLineWords());
     try {
         if (const std::optional<int> exitCode = kes::runEarlyStartup(context)) {
             return *exitCode;
         }
-        // The desktop host (single instance, runtime check, window, web view, message loop) continues here.
-        kes::platform::writeStandardError("Kestrava：桌面窗口尚未实现，只能运行命令行模式。\n");
-        return 1;
+        return kes::win32::runDesktopHost(context, instance, startBrowserEnvironment);
     } catch (const std::exception& e) {
         kes::reportFatal(e.what());
         return 1;
