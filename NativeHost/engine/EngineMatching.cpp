@@ -91,25 +91,32 @@ bool Engine::onKey(int vk, bool isDown, bool injected) {
         for (const Candidate& candidate : candidatesByKey_[static_cast<std::size_t>(vk)]) {
             const Macro& macro = macros_[candidate.macro];
             if (candidate.behavior == Behavior::Repeat) {
-                const std::string jobKey = jobKeyOf("repeat:", macro.id, vk);
-                if (!isDown) {
-                    cancelJob(jobKey);
+                if (!isDown && !jobs_.empty()) {
+                    cancelJob(jobKeyOf("repeat:", macro.id, vk));
                 }
                 if (!isProgramActive()) {
                     continue;
                 }
                 if (newPress) {
-                    Macro single = macro;
+                    // The job plays only that step; the macro's other steps are not copied at all.
+                    Macro single;
+                    single.id = macro.id;
+                    single.enabled = macro.enabled;
+                    single.behavior = macro.behavior;
+                    single.trigger = macro.trigger;
+                    single.triggerKey = macro.triggerKey;
+                    single.modifiers = macro.modifiers;
                     single.steps = {macro.steps[candidate.step]};
-                    startJob(jobKey, std::move(single));
+                    startJob(jobKeyOf("repeat:", macro.id, vk), std::move(single));
                 }
                 swallow = true;
                 continue;
             }
-            const std::string jobKey = jobKeyOf("trigger:", macro.id, vk);
             if (!isDown && (candidate.behavior == Behavior::Hold || candidate.behavior == Behavior::Latch)) {
                 // Releasing the trigger ends the job whatever the program and the modifiers are now.
-                cancelJob(jobKey);
+                if (!jobs_.empty()) {
+                    cancelJob(jobKeyOf("trigger:", macro.id, vk));
+                }
                 swallow = true;
                 continue;
             }
@@ -122,7 +129,7 @@ bool Engine::onKey(int vk, bool isDown, bool injected) {
                 continue;
             }
             if (newPress) {
-                startJob(jobKey, macro);
+                startJob(jobKeyOf("trigger:", macro.id, vk), macro);
             }
             swallow = true;
         }

@@ -1,0 +1,290 @@
+#include "EngineTestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace kes::test;
+using Events = std::vector<std::pair<int, bool>>;
+
+class EnginePlayback : public EngineFixture, public ::testing::Test {
+protected:
+    void applyOn(std::vector<kes::Macro> macros, std::wstring program = {}) {
+        engine->apply(true, profileOf(std::move(macros), std::move(program)));
+    }
+    void TearDown() override {
+        engine->stop();
+        EXPECT_TRUE(recorder.keysDown().empty());
+    }
+};
+
+// The passes of different jobs never interleave: the events split into runs of one job each, every run made
+// of whole passes, except that the last run of a job may stop early where the job was cancelled. Each job is
+// told apart by the keys of its pass.
+::testing::AssertionResult passesAreContiguous(const std::vector<KeyEvent>& events,
+                                               const std::vector<Events>& passes) {
+    const auto ownerOf = [&](int vk) {
+        for (std::size_t job = 0; job < passes.size(); ++job) {
+            for (const auto& [key, down] : passes[job]) {
+                if (key == vk) {
+                    return job;
+                }
+            }
+        }
+        return passes.size();
+    };
+    std::vector<bool> truncated(passes.size(), false);
+    std::size_t at = 0;
+    while (at < events.size()) {
+        const std::size_t job = ownerOf(events[at].vk);
+        if (job == passes.size()) {
+            return ::testing::AssertionFailure() << "unknown key " << events[at].vk << " at " << at;
+        }
+        if (truncated[job]) {
+            return ::testing::AssertionFailure()
+                   << "job " << job << " played again after stopping early, at " << at;
+        }
+        const Events& pass = passes[job];
+        std::size_t i = 0;
+        for (; at + i < events.size(); ++i) {
+            const auto& expected = pass[i % pass.size()];
+            if (events[at + i].vk != expected.first || events[at + i].down() != expected.second) {
+                break;
+            }
+        }
+        if (i == 0) {
+            return ::testing::AssertionFailure() << "event " << at << " does not start a pass";
+        }
+        if (i % pass.size() != 0) {
+            truncated[job] = true;
+        }
+        at += i;
+    }
+    return ::testing::AssertionSuccess();
+}
+
+TEST_F(EnginePlayback, OncePlaysEachStepWithItsHoldAndGapAndNoGapAfterTheLast) {
+    applyOn({macro(1, "once", keyF8, {step({keyA}, 5, 5), step({keyC}, 5, 5)})});
+    press(keyF8);
+    release(keyF8);
+    engine->waitIdle();
+    const auto events = recorder.events();
+    ASSERT_EQ(keysAndDirections(events), (Events{{keyA, true}, {keyA, false}, {keyC, true}, {keyC, false}}));
+    // The time line starts just before the first key is sent, so the recorded press is a few microseconds
+    // late.
+    const double sendSlack = 0.2;
+    EXPECT_GE(msBetween(events[0].time, events[1].time), 5.0 - sendSlack);
+    EXPECT_GE(msBetween(events[0].time, events[2].time), 10.0 - sendSlack);
+    EXPECT_GE(msBetween(events[0].time, events[3].time), 15.0 - sendSlack);
+}
+
+TEST_F(EnginePlayback, OnceKeepsToTheAbsoluteTimeLine) {
+    std::vector<kes::Step> steps;
+    for (int i = 0; i < 10; ++i) {
+        steps.push_back(step({keyA}, 30, 50));
+    }
+    applyOn({macro(1, "once", keyF8, steps)});
+    press(keyF8);
+    release(keyF8);
+    engine->waitIdle();
+    const auto events = recorder.events();
+    ASSERT_EQ(events.size(), 20u);
+    // The tenth key goes down 9 x 80 ms after the first.
+    EXPECT_GE(msBetween(events[0].time, events[18].time), 720.0);
+    EXPECT_LT(msBetween(events[0].time, events[18].time), 720.0 + 300.0);
+}
+
+TEST_F(EnginePlayback, AStepWithoutKeysAddsNoDelay) {
+    applyOn({macro(1, "once", keyF8, {step({keyA}, 5, 0), step({}, 400, 400), step({keyC}, 5, 0)})});
+    press(keyF8);
+    engine->waitIdle();
+    const auto events = recorder.events();
+    ASSERT_EQ(keysAndDirections(events), (Events{{keyA, true}, {keyA, false}, {keyC, true}, {keyC, false}}));
+    EXPECT_LT(msBetween(events[1].time, events[2].time), 300.0);
+}
+
+TEST_F(EnginePlayback, TwoMacrosOfOneTriggerPlayOneAfterTheOther) {
+    applyOn({macro(1, "once", keyF8, {step({keyA}), step({keyC})}),
+             macro(2, "once", keyF8, {step({keyD}), step({keyE})})});
+    press(keyF8);
+    engine->waitIdle();
+    const auto events = recorder.events();
+    ASSERT_EQ(events.size(), 8u);
+    const std::vector<int> downs{events[0].vk, events[2].vk, events[4].vk, events[6].vk};
+    EXPECT_TRUE(downs == (std::vector<int>{keyA, keyC, keyD, keyE}) ||
+                downs == (std::vector<int>{keyD, keyE, keyA, keyC}))
+        << downs[0] << downs[1] << downs[2] << downs[3];
+}
+
+TEST_F(EnginePlayback, HoldLoopsWhileHeldAndEndsWithTheKeyUp) {
+    applyOn({macro(1, "hold", keyF8, {step({keyA})})});
+    press(keyF8);
+    ASSERT_TRUE(recorder.waitForMoreThan(3, std::chrono::seconds(1)));
+    release(keyF8);
+    engine->waitIdle();
+    const auto events = recorder.events();
+    EXPECT_EQ(events.back().vk, keyA);
+    EXPECT_FALSE(events.back().down());
+    const std::size_t afterRelease = recorder.count();
+    kes::platform::sleepMilliseconds(30);
+    EXPECT_EQ(recorder.count(), afterRelease);
+}
+
+TEST_F(EnginePlayback, LatchKeepsItsLastKeyDownUntilTheTriggerIsReleased) {
+    applyOn({macro(1, "latch", keyF8, {step({keyA})})});
+    press(keyF8);
+    ASSERT_TRUE(recorder.waitForMoreThan(0));
+    kes::platform::sleepMilliseconds(25);
+    EXPECT_EQ(keysAndDirections(recorder.events()), (Events{{keyA, true}}));
+    release(keyF8);
+    engine->waitIdle();
+    EXPECT_EQ(keysAndDirections(recorder.events()), (Events{{keyA, true}, {keyA, false}}));
+}
+
+TEST_F(EnginePlayback, LatchPlaysTheStepsBeforeTheLastAndReleasesItsGroupInReverse) {
+    applyOn({macro(1, "latch", keyF8, {step({keyC}), step({keyA, keyD})})});
+    press(keyF8);
+    ASSERT_TRUE(recorder.waitForMoreThan(3));
+    release(keyF8);
+    engine->waitIdle();
+    EXPECT_EQ(
+        keysAndDirections(recorder.events()),
+        (Events{{keyC, true}, {keyC, false}, {keyA, true}, {keyD, true}, {keyD, false}, {keyA, false}}));
+}
+
+TEST_F(EnginePlayback, LatchLetsGoWhenItsProgramLeavesTheForeground) {
+    applyOn({macro(1, "latch", keyF8, {step({keyA})})}, L"game.exe");
+    press(keyF8);
+    ASSERT_TRUE(recorder.waitForMoreThan(0));
+    matcher.active = false;
+    ASSERT_TRUE(recorder.waitForMoreThan(1, std::chrono::seconds(2))); // no checkForeground needed
+    engine->waitIdle();
+    EXPECT_EQ(keysAndDirections(recorder.events()), (Events{{keyA, true}, {keyA, false}}));
+}
+
+TEST_F(EnginePlayback, PassesOfDifferentJobsNeverInterleave) {
+    applyOn({macro(1, "hold", keyF8, {step({keyA}, 3, 1), step({keyC}, 3, 1)}),
+             macro(2, "repeat", 0, {step({keyD}, 2, 2)}),
+             macro(3, "once", keyE, {step({keyE}, 2, 2), step({keyE}, 2, 2)})});
+    press(keyF8);
+    press(keyD);
+    kes::platform::sleepMilliseconds(30);
+    press(keyE);
+    kes::platform::sleepMilliseconds(60);
+    release(keyD);
+    release(keyF8);
+    release(keyE);
+    engine->waitIdle();
+    const auto events = recorder.events();
+    const std::vector<Events> passes = {
+        {{keyA, true}, {keyA, false}, {keyC, true}, {keyC, false}},
+        {{keyD, true}, {keyD, false}},
+        {{keyE, true}, {keyE, false}, {keyE, true}, {keyE, false}},
+    };
+    EXPECT_TRUE(passesAreContiguous(events, passes));
+    int eDowns = 0;
+    for (const KeyEvent& event : events) {
+        eDowns += event.vk == keyE && event.down();
+    }
+    EXPECT_EQ(eDowns, 2);
+}
+
+TEST_F(EnginePlayback, ALatchHoldsThePlaybackLockSoOthersWait) {
+    applyOn({macro(1, "latch", keyF8, {step({keyA})}), macro(2, "once", keyE, {step({keyD})})});
+    press(keyF8);
+    ASSERT_TRUE(recorder.waitForMoreThan(0));
+    press(keyE);
+    release(keyE);
+    kes::platform::sleepMilliseconds(40);
+    EXPECT_EQ(recorder.count(), 1u);
+    release(keyF8);
+    engine->waitIdle();
+    EXPECT_EQ(keysAndDirections(recorder.events()),
+              (Events{{keyA, true}, {keyA, false}, {keyD, true}, {keyD, false}}));
+}
+
+TEST_F(EnginePlayback, AJobCancelledWhileWaitingForTheLockSendsNothing) {
+    applyOn({macro(1, "latch", keyF8, {step({keyA})}), macro(2, "hold", keyE, {step({keyD})})});
+    press(keyF8);
+    ASSERT_TRUE(recorder.waitForMoreThan(0));
+    press(keyE);
+    kes::platform::sleepMilliseconds(20);
+    release(keyE); // cancels the waiting hold job
+    for (int i = 0; i < 1000 && engine->hasJob("trigger:2:69"); ++i) {
+        engine->checkForeground(); // reaps finished jobs
+        kes::platform::sleepMilliseconds(2);
+    }
+    EXPECT_FALSE(engine->hasJob("trigger:2:69"));
+    EXPECT_TRUE(engine->hasJob("trigger:1:119"));
+    release(keyF8);
+    engine->waitIdle();
+    EXPECT_EQ(keysAndDirections(recorder.events()), (Events{{keyA, true}, {keyA, false}}));
+}
+
+TEST_F(EnginePlayback, CancellingDuringAHoldReleasesTheKeysAtOnce) {
+    applyOn({macro(1, "hold", keyF8, {step({keyA, keyD}, 2000, 0)})});
+    press(keyF8);
+    ASSERT_TRUE(recorder.waitForMoreThan(1));
+    const std::int64_t released = kes::platform::performanceCounter();
+    release(keyF8);
+    engine->waitIdle();
+    const auto events = recorder.events();
+    EXPECT_EQ(keysAndDirections(events), (Events{{keyA, true}, {keyD, true}, {keyD, false}, {keyA, false}}));
+    EXPECT_LT(msBetween(released, events.back().time), 1000.0);
+}
+
+TEST_F(EnginePlayback, ASenderFailureEndsTheJobWithItsKeysReleasedAndLogged) {
+    recorder.failOn(keyC, false);
+    applyOn({macro(1, "hold", keyF8, {step({keyA, keyC})})});
+    press(keyF8);
+    engine->waitIdle(); // the job ended by itself
+    EXPECT_EQ(keysAndDirections(recorder.events()), (Events{{keyA, true}, {keyA, false}}));
+    EXPECT_NE(errorLog().find("执行宏失败：发送失败"), std::string::npos) << errorLog();
+    release(keyF8);
+}
+
+TEST_F(EnginePlayback, AKeyWithoutScanCodeEndsTheJobWithTheKeysBeforeItReleased) {
+    applyOn({macro(1, "once", keyF8, {step({keyA, 7})})});
+    press(keyF8);
+    engine->waitIdle();
+    EXPECT_EQ(keysAndDirections(recorder.events()), (Events{{keyA, true}, {keyA, false}}));
+    EXPECT_NE(errorLog().find("执行宏失败：无法转换硬件扫描码"), std::string::npos) << errorLog();
+}
+
+TEST_F(EnginePlayback, AMacroWithoutKeysPlaysNothing) {
+    applyOn({macro(1, "hold", keyF8, {step({}), step({})}), macro(2, "latch", keyE, {}),
+             macro(3, "once", keyD, {step({keyA}), step({})})});
+    press(keyF8);
+    press(keyE);
+    press(keyD);
+    engine->waitIdle();
+    EXPECT_EQ(engine->jobCount(), 0u);
+    EXPECT_EQ(keysAndDirections(recorder.events()), (Events{{keyA, true}, {keyA, false}}));
+}
+
+class CountedPlayback : public EnginePlayback {
+protected:
+    CountedPlayback() {
+        counters = std::make_unique<kes::PerfCounters>();
+        engine =
+            std::make_unique<kes::Engine>(log, counters.get(), true, recorder.sender(), matcher.matcher());
+    }
+};
+
+TEST_F(CountedPlayback, FillsTheStatistics) {
+    applyOn({macro(1, "latch", keyF8, {step({keyA}), step({keyD})})});
+    EXPECT_EQ(counters->engineEnabled.load(), 1);
+    press(keyF8);
+    ASSERT_TRUE(recorder.waitForMoreThan(2));
+    EXPECT_EQ(counters->activeJobs.load(), 1);
+    release(keyF8);
+    engine->waitIdle();
+    EXPECT_EQ(counters->activeJobs.load(), 0);
+    EXPECT_EQ(counters->keySend.count.load(), 4);
+    EXPECT_EQ(counters->lockWait.count.load(), 1);
+    EXPECT_GE(counters->timerOvershoot.count.load(), 2);
+    engine->stop();
+    EXPECT_EQ(counters->engineEnabled.load(), 0);
+}
+
+} // namespace

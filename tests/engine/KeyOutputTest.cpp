@@ -1,0 +1,158 @@
+#include "engine/KeyOutput.h"
+
+#include "EngineTestSupport.h"
+#include "engine/KeyNames.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+namespace {
+
+using kes::test::keysAndDirections;
+using kes::test::RecordingSender;
+using Events = std::vector<std::pair<int, bool>>;
+
+std::string failureOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const std::exception& error) {
+        return error.what();
+    }
+    return "(no failure)";
+}
+
+TEST(KeyOutput, ExtendedKeysAreExactlyTheNavigationWindowsAndKeypadDivideKeys) {
+    std::vector<int> extended;
+    for (int vk = 1; vk <= 254; ++vk) {
+        if (kes::isExtendedKey(vk)) {
+            extended.push_back(vk);
+        }
+    }
+    EXPECT_EQ(extended, (std::vector<int>{33, 34, 35, 36, 37, 38, 39, 40, 45, 46, 91, 92, 111}));
+}
+
+TEST(KeyOutput, RefusesKeysOutsideTheValidRange) {
+    EXPECT_EQ(failureOf([] { kes::keyEventArgs(0); }), "虚拟键超出有效范围");
+    EXPECT_EQ(failureOf([] { kes::keyEventArgs(255); }), "虚拟键超出有效范围");
+    EXPECT_EQ(failureOf([] { kes::keyEventArgs(-1); }), "虚拟键超出有效范围");
+    // 7 is an unassigned virtual key: no layout gives it a scan code.
+    EXPECT_EQ(failureOf([] { kes::keyEventArgs(7); }), "无法转换硬件扫描码");
+}
+
+TEST(KeyOutput, GroupGoesDownInOrderAndUpInReverse) {
+    RecordingSender recorder;
+    const std::vector<int> keys{65, 68};
+    std::size_t pressed = 0;
+    kes::pressGroup(keys, pressed, recorder.sender(), nullptr);
+    EXPECT_EQ(pressed, 2u);
+    kes::releaseGroup(keys, pressed, recorder.sender(), nullptr);
+    EXPECT_EQ(pressed, 0u);
+    const auto events = recorder.events();
+    EXPECT_EQ(keysAndDirections(events), (Events{{65, true}, {68, true}, {68, false}, {65, false}}));
+    for (const auto& event : events) {
+        EXPECT_EQ(event.flags & ~2ul, 0ul);
+        EXPECT_NE(event.scan, 0);
+    }
+    EXPECT_EQ(events[0].flags, 0ul);
+    EXPECT_EQ(events[2].flags, 2ul);
+}
+
+TEST(KeyOutput, ExtendedBitFollowsTheKey) {
+    struct Case {
+        int vk;
+        unsigned long down, up;
+    };
+    for (const Case c : {Case{37, 1, 3}, Case{111, 1, 3}, Case{46, 1, 3}, Case{91, 1, 3}, Case{191, 0, 2},
+                         Case{107, 0, 2}, Case{13, 0, 2}}) {
+        RecordingSender recorder;
+        std::size_t pressed = 0;
+        kes::pressGroup({c.vk}, pressed, recorder.sender(), nullptr);
+        kes::releaseGroup({c.vk}, pressed, recorder.sender(), nullptr);
+        const auto events = recorder.events();
+        ASSERT_EQ(events.size(), 2u);
+        EXPECT_EQ(events[0].flags, c.down) << c.vk;
+        EXPECT_EQ(events[1].flags, c.up) << c.vk;
+    }
+}
+
+TEST(KeyOutput, KeysPressedBeforeAFailingKeyAreReleasedFirst) {
+    RecordingSender recorder;
+    std::size_t pressed = 0;
+    EXPECT_EQ(failureOf([&] {
+                  kes::pressGroup({65, 68, 255}, pressed, recorder.sender(), nullptr);
+              }),
+              "虚拟键超出有效范围");
+    EXPECT_EQ(pressed, 0u);
+    EXPECT_EQ(keysAndDirections(recorder.events()),
+              (Events{{65, true}, {68, true}, {68, false}, {65, false}}));
+
+    RecordingSender noScan;
+    EXPECT_EQ(failureOf([&] {
+                  kes::pressGroup({65, 7}, pressed, noScan.sender(), nullptr);
+              }),
+              "无法转换硬件扫描码");
+    EXPECT_EQ(keysAndDirections(noScan.events()), (Events{{65, true}, {65, false}}));
+}
+
+TEST(KeyOutput, SenderFailureLeavesAfterTheSameRelease) {
+    RecordingSender recorder;
+    recorder.failOn(67, false);
+    std::size_t pressed = 0;
+    EXPECT_EQ(failureOf([&] {
+                  kes::pressGroup({65, 68, 67}, pressed, recorder.sender(), nullptr);
+              }),
+              "发送失败");
+    EXPECT_EQ(keysAndDirections(recorder.events()),
+              (Events{{65, true}, {68, true}, {68, false}, {65, false}}));
+}
+
+TEST(KeyOutput, AFailingReleaseStillReleasesTheKeysBeforeIt) {
+    RecordingSender recorder;
+    std::size_t pressed = 0;
+    kes::pressGroup({65, 68, 67}, pressed, recorder.sender(), nullptr);
+    recorder.failOn(68, true);
+    EXPECT_EQ(failureOf([&] {
+                  kes::releaseGroup({65, 68, 67}, pressed, recorder.sender(), nullptr);
+              }),
+              "发送失败");
+    EXPECT_EQ(pressed, 0u);
+    EXPECT_EQ(keysAndDirections(recorder.events()),
+              (Events{{65, true}, {68, true}, {67, true}, {67, false}, {65, false}}));
+}
+
+TEST(KeyOutput, TimesEverySenderCallWhenCountersArePresent) {
+    RecordingSender recorder;
+    kes::PerfCounters counters;
+    std::size_t pressed = 0;
+    kes::pressGroup({65, 68}, pressed, recorder.sender(), &counters);
+    kes::releaseGroup({65, 68}, pressed, recorder.sender(), &counters);
+    EXPECT_EQ(counters.keySend.count.load(), 4);
+    EXPECT_GE(counters.keySend.maxNs.load(), 0);
+}
+
+TEST(KeyOutput, EveryNameableKeyHasAScanCode) {
+    std::vector<std::string> names = {
+        "space",       "enter",     "tab",        "esc",      "backspace", "delete", "insert",
+        "home",        "end",       "pageup",     "pagedown", "up",        "down",   "left",
+        "right",       "ctrl",      "shift",      "alt",      "win",       "numadd", "numsubtract",
+        "nummultiply", "numdivide", "numdecimal", ";",        "=",         ",",      "-",
+        ".",           "/",         "`",          "[",        "\\",        "]",      "'"};
+    for (char c = 'a'; c <= 'z'; ++c) {
+        names.emplace_back(1, c);
+    }
+    for (char c = '0'; c <= '9'; ++c) {
+        names.emplace_back(1, c);
+        names.push_back(std::string("num") + c);
+    }
+    for (int f = 1; f <= 12; ++f) {
+        names.push_back(std::string(1, 'f').append(std::to_string(f)));
+    }
+    for (const std::string& name : names) {
+        const int vk = kes::parseKeyName(name);
+        ASSERT_NE(vk, 0) << name;
+        EXPECT_NO_THROW(kes::keyEventArgs(vk)) << name;
+    }
+}
+
+} // namespace

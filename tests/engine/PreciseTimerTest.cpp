@@ -1,0 +1,211 @@
+#include "engine/PreciseTimer.h"
+
+#include "EngineTestSupport.h"
+#include "engine/Cancelled.h"
+#include "platform/Clock.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+namespace {
+
+using kes::test::msBetween;
+
+std::int64_t ticksOfMs(int ms) {
+    return kes::platform::performanceFrequency() * ms / 1000;
+}
+
+std::unique_ptr<kes::platform::CancelEvent> newEvent() {
+    auto event = kes::platform::createCancelEvent();
+    if (!event) {
+        throw std::runtime_error("no cancel event");
+    }
+    return event;
+}
+
+// A timer that fires at once (the busy wait then carries the whole wait) and records how it was armed.
+class FakeTimer : public kes::platform::OneShotTimer {
+public:
+    struct Record {
+        std::vector<std::int64_t> dues;
+        bool armSucceeds = true;
+        kes::platform::TimerWait result = kes::platform::TimerWait::Elapsed;
+    };
+    explicit FakeTimer(Record& record) : record_(record) {}
+    bool arm(std::int64_t due100ns) override {
+        record_.dues.push_back(due100ns);
+        return record_.armSucceeds;
+    }
+    kes::platform::TimerWait wait(const kes::platform::CancelEvent&) override { return record_.result; }
+
+private:
+    Record& record_;
+};
+
+TEST(PreciseTimer, WaitsEndOnTheAbsoluteTimeLineWithoutDrift) {
+    auto cancel = newEvent();
+    kes::PreciseTimer timer(kes::createTimer());
+    timer.resetDeadline();
+    const std::int64_t start = timer.deadline();
+    timer.waitMs(30, *cancel, nullptr);
+    const std::int64_t firstEnd = kes::platform::performanceCounter();
+    kes::platform::sleepMilliseconds(10);
+    timer.waitMs(30, *cancel, nullptr);
+    const std::int64_t secondEnd = kes::platform::performanceCounter();
+
+    EXPECT_EQ(timer.deadline(), start + 2 * ticksOfMs(30));
+    EXPECT_GE(firstEnd, start + ticksOfMs(30));
+    EXPECT_GE(secondEnd, start + ticksOfMs(60));
+    // The 10 ms between the waits were absorbed by the second one.
+    EXPECT_LT(msBetween(start, secondEnd), 60.0 + 10.0 + 250.0);
+}
+
+TEST(PreciseTimer, ManyShortWaitsAccumulateNoError) {
+    auto cancel = newEvent();
+    kes::PreciseTimer timer(kes::createTimer());
+    const std::int64_t start = timer.deadline();
+    for (int i = 0; i < 50; ++i) {
+        timer.waitMs(1, *cancel, nullptr);
+    }
+    EXPECT_EQ(timer.deadline(), start + 50 * ticksOfMs(1));
+    EXPECT_GE(kes::platform::performanceCounter(), timer.deadline());
+}
+
+TEST(PreciseTimer, ClampsTheMilliseconds) {
+    auto cancel = newEvent();
+    kes::PreciseTimer timer(kes::createTimer());
+    const std::int64_t start = timer.deadline();
+    timer.waitMs(-5, *cancel, nullptr);
+    EXPECT_EQ(timer.deadline(), start);
+
+    // 60001 ms advance the deadline by 60000 ms; the wait is cut short by cancelling it.
+    bool cancelled = false;
+    std::thread waiter([&] {
+        try {
+            timer.waitMs(60001, *cancel, nullptr);
+        } catch (const kes::Cancelled&) {
+            cancelled = true;
+        }
+    });
+    kes::platform::sleepMilliseconds(20);
+    cancel->set();
+    waiter.join();
+    EXPECT_TRUE(cancelled);
+    EXPECT_EQ(timer.deadline(), start + ticksOfMs(60000));
+}
+
+TEST(PreciseTimer, CancellingALongWaitEndsItAtOnce) {
+    auto cancel = newEvent();
+    kes::PreciseTimer timer(kes::createTimer());
+    const std::int64_t begin = kes::platform::performanceCounter();
+    std::thread canceller([&] {
+        kes::platform::sleepMilliseconds(30);
+        cancel->set();
+    });
+    EXPECT_THROW(timer.waitMs(5000, *cancel, nullptr), kes::Cancelled);
+    const double elapsed = msBetween(begin, kes::platform::performanceCounter());
+    canceller.join();
+    EXPECT_GE(elapsed, 29.0);
+    EXPECT_LT(elapsed, 2000.0);
+}
+
+TEST(PreciseTimer, ASetEventThrowsBeforeAnythingAdvances) {
+    auto cancel = newEvent();
+    cancel->set();
+    FakeTimer::Record record;
+    kes::PreciseTimer timer(std::make_unique<FakeTimer>(record));
+    const std::int64_t start = timer.deadline();
+    EXPECT_THROW(timer.waitMs(0, *cancel, nullptr), kes::Cancelled);
+    EXPECT_THROW(timer.waitMs(20, *cancel, nullptr), kes::Cancelled);
+    EXPECT_EQ(timer.deadline(), start);
+    EXPECT_TRUE(record.dues.empty());
+}
+
+TEST(PreciseTimer, APassedDeadlineArmsNoTimer) {
+    auto cancel = newEvent();
+    FakeTimer::Record record;
+    kes::PreciseTimer timer(std::make_unique<FakeTimer>(record));
+    kes::platform::sleepMilliseconds(20);
+    timer.waitMs(5, *cancel, nullptr);
+    timer.waitMs(0, *cancel, nullptr);
+    EXPECT_TRUE(record.dues.empty());
+    timer.waitMs(30, *cancel, nullptr);
+    ASSERT_EQ(record.dues.size(), 1u);
+    EXPECT_GT(record.dues[0], 0);
+    EXPECT_LE(record.dues[0], 300000); // at most the 30 ms asked for, in 100 ns units
+}
+
+TEST(PreciseTimer, RelativeDueTimeIsInHundredNanosecondsAndAtLeastOne) {
+    EXPECT_EQ(kes::relativeDueTime(1, 1000000000), 1);
+    EXPECT_EQ(kes::relativeDueTime(199, 1000000000), 1);
+    EXPECT_EQ(kes::relativeDueTime(1000, 1000000000), 10);
+    EXPECT_EQ(kes::relativeDueTime(1, 10000000), 1);
+    EXPECT_EQ(kes::relativeDueTime(300000, 10000000), 300000);
+    EXPECT_EQ(kes::relativeDueTime(10000000LL * 60, 10000000), 600000000);
+    EXPECT_EQ(kes::relativeDueTime(1000000000LL * 60, 1000000000), 600000000);
+}
+
+TEST(PreciseTimer, TimerFailuresBecomeTheirErrors) {
+    auto cancel = newEvent();
+    FakeTimer::Record record;
+    kes::PreciseTimer timer(std::make_unique<FakeTimer>(record));
+    record.armSucceeds = false;
+    try {
+        timer.waitMs(20, *cancel, nullptr);
+        FAIL();
+    } catch (const std::runtime_error& error) {
+        EXPECT_STREQ(error.what(), "高精度计时器启动失败");
+    }
+    record.armSucceeds = true;
+    record.result = kes::platform::TimerWait::Failed;
+    try {
+        timer.waitMs(20, *cancel, nullptr);
+        FAIL();
+    } catch (const std::runtime_error& error) {
+        EXPECT_STREQ(error.what(), "高精度等待失败");
+    }
+    record.result = kes::platform::TimerWait::Cancelled;
+    EXPECT_THROW(timer.waitMs(20, *cancel, nullptr), kes::Cancelled);
+}
+
+TEST(PreciseTimer, CreationFallsBackToAnOrdinaryTimer) {
+    FakeTimer::Record record;
+    std::vector<bool> asked;
+    auto timer = kes::createTimer([&](bool highResolution) -> std::unique_ptr<kes::platform::OneShotTimer> {
+        asked.push_back(highResolution);
+        if (highResolution) {
+            return nullptr;
+        }
+        return std::make_unique<FakeTimer>(record);
+    });
+    EXPECT_NE(timer, nullptr);
+    EXPECT_EQ(asked, (std::vector<bool>{true, false}));
+
+    try {
+        kes::createTimer([](bool) { return std::unique_ptr<kes::platform::OneShotTimer>(); });
+        FAIL();
+    } catch (const std::runtime_error& error) {
+        EXPECT_STREQ(error.what(), "无法创建高精度计时器");
+    }
+}
+
+TEST(PreciseTimer, AddsOvershootToTheStatistics) {
+    auto cancel = newEvent();
+    kes::PerfCounters counters;
+    kes::PreciseTimer timer(kes::createTimer());
+    timer.waitMs(2, *cancel, &counters);
+    timer.waitMs(0, *cancel, &counters);
+    EXPECT_EQ(counters.timerOvershoot.count.load(), 2);
+    EXPECT_GE(counters.timerOvershoot.totalNs.load(), 0);
+    EXPECT_LT(counters.timerOvershoot.maxNs.load(), 1000000000);
+}
+
+TEST(PreciseTimer, TicksToMsUsesTheCounterFrequency) {
+    const std::int64_t frequency = kes::platform::performanceFrequency();
+    EXPECT_DOUBLE_EQ(kes::ticksToMs(frequency), 1000.0);
+    EXPECT_DOUBLE_EQ(kes::ticksToMs(frequency / 1000), 1.0);
+    EXPECT_EQ(kes::ticksToNs(frequency), 1000000000);
+}
+
+} // namespace
