@@ -3,6 +3,7 @@
 #include "shell/FatalReport.h"
 #include "shell/HostContext.h"
 #include "shell/win32/DesktopHost.h"
+#include "webhost/win32/WebView2Host.h"
 
 #include <exception>
 #include <filesystem>
@@ -25,13 +26,6 @@ std::vector<std::wstring> commandLineWords() {
     return words;
 }
 
-// Creating the WebView2 environment for the shown main window is the web view host's part of the start-up:
-// it starts the loader with the user-data folder and continues the creation chain from the loader's
-// completion. False means the loader refused at once. The WebView2 loader binding joins here.
-bool startBrowserEnvironment(kes::HostContext&, const std::filesystem::path&) {
-    return false;
-}
-
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
@@ -42,7 +36,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         if (const std::optional<int> exitCode = kes::runEarlyStartup(context)) {
             return *exitCode;
         }
-        return kes::win32::runDesktopHost(context, instance, startBrowserEnvironment);
+        return kes::win32::runDesktopHost(context, instance, kes::win32::startWebView2);
     } catch (const std::exception& e) {
         kes::reportFatal(e.what());
         return 1;
