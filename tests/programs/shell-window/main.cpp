@@ -274,8 +274,30 @@ void trayIcon() {
     check(context.trayVersion4, "tray.version4");
     check(contains(runLog(), "已添加系统托盘图标"), "tray.addLogged");
 
+    // A restarted shell gets the icon back, but only once the web view exists.
+    const auto addLines = [] {
+        const std::string text = runLog();
+        std::size_t count = 0;
+        for (std::size_t at = text.find("已添加系统托盘图标"); at != std::string::npos;
+             at = text.find("已添加系统托盘图标", at + 1)) {
+            ++count;
+        }
+        return count;
+    };
+    const std::size_t addedBefore = addLines();
+    SendMessageW(window, context.taskbarCreatedMessage, 0, 0);
+    check(addLines() == addedBefore, "tray.notReaddedWithoutWebView");
+
     // Left click toggles once the page has handed its macros over; nothing while the prompt is open.
     const auto page = attachPage();
+    SendMessageW(window, context.taskbarCreatedMessage, 0, 0);
+    check(addLines() == addedBefore + 1 && context.trayIconAdded, "tray.readdedAfterShellRestart");
+    context.options.startupCheck = true;
+    context.pageStateReceived = true;
+    SendMessageW(window, kes::win32::trayNotifyMessage, 0, MAKELPARAM(WM_LBUTTONUP, 1));
+    check(!context.engine->isEnabled() && page->postedJson.empty(), "tray.ignoredInStartupCheckMode");
+    context.options.startupCheck = false;
+    context.pageStateReceived = false;
     SendMessageW(window, kes::win32::trayNotifyMessage, 0, MAKELPARAM(WM_LBUTTONUP, 1));
     check(!context.engine->isEnabled() && page->postedJson.empty(), "tray.clickBeforePageState");
     context.pageStateReceived = true;
