@@ -18,7 +18,15 @@ kes_display_taken() {
 kes_try_xvfb() {
     local number=$1 log
     log=$(mktemp)
-    Xvfb ":$number" -screen 0 1280x1024x24 -nolisten tcp -noreset >"$log" 2>&1 &
+    # Xvfb gets only its log: an inherited pipe (a caller's tee, say) would otherwise stay open as long as
+    # the display runs.
+    (
+        for fd in /proc/self/fd/*; do
+            fd=${fd##*/}
+            ((fd > 2)) && eval "exec $fd>&-" 2>/dev/null
+        done
+        exec Xvfb ":$number" -screen 0 1280x1024x24 -nolisten tcp -noreset
+    ) >"$log" 2>&1 &
     kes_xvfb_pid=$!
     local waited=0
     while ! xdpyinfo -display ":$number" >/dev/null 2>&1; do
