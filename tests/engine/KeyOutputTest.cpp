@@ -2,6 +2,7 @@
 
 #include "EngineTestSupport.h"
 #include "engine/KeyNames.h"
+#include "support/Wine.h"
 
 #include <gtest/gtest.h>
 
@@ -151,6 +152,9 @@ TEST(KeyOutput, EveryNameableKeyHasAScanCode) {
     for (const std::string& name : names) {
         const int vk = kes::parseKeyName(name);
         ASSERT_NE(vk, 0) << name;
+        if (kes::test::scanCodeMissingUnderWine(vk)) {
+            continue;
+        }
         EXPECT_NO_THROW(kes::keyEventArgs(vk)) << name;
     }
 }

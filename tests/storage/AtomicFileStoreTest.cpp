@@ -33,7 +33,8 @@ std::string jsonOfSize(std::size_t size) {
 TEST(AtomicFileStore, WritesExactBytesIntoANewDirectoryChainAndLeavesNoTemporary) {
     kes::test::ScratchDirectory scratch("atomic-new");
     const fs::path target = scratch / u8"甲 乙/丙/宏快捷键.json";
-    const std::string content("line\r\nzero\0byte\xef\xbb\xbf end", 24);
+    constexpr char bytes[] = "line\r\nzero\0byte\xef\xbb\xbf end";
+    const std::string content(bytes, sizeof bytes - 1);
     kes::writeFileAtomically(target, content);
     EXPECT_EQ(fileBytes(target), content);
     EXPECT_EQ(entryNames(target.parent_path()), std::vector<std::string>{"宏快捷键.json"});

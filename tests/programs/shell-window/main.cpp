@@ -290,6 +290,8 @@ void trayIcon() {
 
     // Left click toggles once the page has handed its macros over; nothing while the prompt is open.
     const auto page = attachPage();
+    // A restarted notification area has lost the icon; only then can it be added again.
+    check(kes::win32::removeTrayIcon(window), "tray.removedForShellRestart");
     SendMessageW(window, context.taskbarCreatedMessage, 0, 0);
     check(addLines() == addedBefore + 1 && context.trayIconAdded, "tray.readdedAfterShellRestart");
     context.options.startupCheck = true;
