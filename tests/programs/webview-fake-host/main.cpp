@@ -3,37 +3,17 @@
 // (KES_FAKE_PAGE_DIR, see PageChannel.h).
 #include "PageChannel.h"
 
-#include "shell/CommandLine.h"
-#include "shell/EarlyStartup.h"
-#include "shell/FatalReport.h"
-#include "shell/HostContext.h"
-#include "shell/win32/DesktopHost.h"
+#include "shell/win32/ProgramEntry.h"
 #include "support/FakeBrowser.h"
 #include "webhost/WebViewHost.h"
 #include "webhost/win32/Win32WindowServices.h"
 
 #include <windows.h>
 
-#include <shellapi.h>
-
 #include <cstdlib>
-#include <exception>
 #include <memory>
-#include <string>
-#include <vector>
 
 namespace {
-
-std::vector<std::wstring> commandLineWords() {
-    std::vector<std::wstring> words;
-    int count = 0;
-    LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &count);
-    if (arguments != nullptr) {
-        words.assign(arguments, arguments + count);
-        LocalFree(arguments);
-    }
-    return words;
-}
 
 std::unique_ptr<kes::test::PageChannel> channel;
 
@@ -53,18 +33,7 @@ bool startFakeBrowser(kes::HostContext& context, const std::filesystem::path& us
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
-    kes::HostContext& context = kes::hostContext();
-    kes::win32::prepareDesktopShell(context);
-    context.options = kes::parseCommandLine(commandLineWords());
-    try {
-        if (const std::optional<int> exitCode = kes::runEarlyStartup(context)) {
-            return *exitCode;
-        }
-        const int exitCode = kes::win32::runDesktopHost(context, instance, startFakeBrowser);
-        channel.reset();
-        return exitCode;
-    } catch (const std::exception& e) {
-        kes::reportFatal(e.what());
-        return 1;
-    }
+    const int exitCode = kes::win32::runProgram(instance, startFakeBrowser);
+    channel.reset();
+    return exitCode;
 }
