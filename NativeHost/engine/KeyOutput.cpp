@@ -24,17 +24,40 @@ void send(const KeySender& sender, PerfCounters* counters, int vk, unsigned long
     counters->keySend.add(ticksToNs(platform::performanceCounter() - start));
 }
 
+// Keys whose scan code is the same on every layout and which the layout's own mapping misreports or lacks:
+// Pause shares 0x45 with NumLock (only NumLock is extended), PrintScreen is reported as Alt+SysRq's 0x54.
+unsigned fixedScanCode(int vk) {
+    switch (vk) {
+    case 19: // Pause
+        return 0x45;
+    case 20: // CapsLock
+        return 0x3A;
+    case 44: // PrintScreen
+        return 0x37;
+    case 93: // Menu
+        return 0x5D;
+    case 144: // NumLock
+        return 0x45;
+    case 145: // ScrollLock
+        return 0x46;
+    default:
+        return 0;
+    }
+}
+
 } // namespace
 
 bool isExtendedKey(int vk) {
-    return (vk >= 33 && vk <= 40) || vk == 45 || vk == 46 || vk == 91 || vk == 92 || vk == 111;
+    return (vk >= 33 && vk <= 40) || vk == 45 || vk == 46 || vk == 91 || vk == 92 || vk == 111 || vk == 44 ||
+           vk == 93 || vk == 144;
 }
 
 KeyEventArgs keyEventArgs(int vk) {
     if (vk < 1 || vk > 254) {
         throw std::runtime_error("虚拟键超出有效范围");
     }
-    const unsigned scan = platform::scanCodeOf(vk);
+    const unsigned fixed = fixedScanCode(vk);
+    const unsigned scan = fixed != 0 ? fixed : platform::scanCodeOf(vk);
     if (scan == 0) {
         throw std::runtime_error("无法转换硬件扫描码");
     }

@@ -14,7 +14,8 @@ struct KeyEventArgs {
     bool extended = false;
 };
 
-// Page Up/Down, End, Home, the arrows, Insert, Delete, both Windows keys and keypad divide.
+// Page Up/Down, End, Home, the arrows, Insert, Delete, both Windows keys, keypad divide, PrintScreen, Menu
+// and NumLock.
 bool isExtendedKey(int vk);
 
 // The scan code and extended bit of a virtual key; throws "虚拟键超出有效范围" or "无法转换硬件扫描码".

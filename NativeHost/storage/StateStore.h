@@ -20,14 +20,15 @@ public:
     // Throws on the first problem and leaves the file as it was: "配置大小无效" (also when the stored form
     // would exceed 1 MiB, so that what is on disk always loads), the JSON library's parse error,
     // "配置格式无效", a profile's own error, or the atomic store's errors. A stored file that cannot be
-    // loaded is first moved aside as "Kestrava配置.json.damaged-<local time>" and logged.
+    // loaded, or that this check would refuse as a posted document, is first moved aside as
+    // "Kestrava配置.json.damaged-<local time>" and logged with both names.
     void save(const std::string& body);
 
     const std::filesystem::path& path() const { return file_; }
     Log& log() const { return log_; }
 
 private:
-    void keepUnloadableFile();
+    void keepUnusableFile();
 
     std::filesystem::path file_;
     Log& log_;

@@ -53,6 +53,14 @@ INSTANTIATE_TEST_SUITE_P(
                       NameCase{"Alt", 18}, NameCase{"Win", 91}, NameCase{"Meta", 91}, NameCase{"Page Up", 0},
                       NameCase{"Enter ", 0}, NameCase{"回车", 0}, NameCase{"ctrlx", 0}));
 
+INSTANTIATE_TEST_SUITE_P(LockAndSystemKeys, KeyNameTable,
+                         ::testing::Values(NameCase{"CapsLock", 20}, NameCase{"capslock", 20},
+                                           NameCase{"ScrollLock", 145}, NameCase{"NumLock", 144},
+                                           NameCase{"NUMLOCK", 144}, NameCase{"Pause", 19},
+                                           NameCase{"PrintScreen", 44}, NameCase{"Menu", 93},
+                                           NameCase{"Caps Lock", 0}, NameCase{"Print", 0},
+                                           NameCase{"ContextMenu", 0}));
+
 struct ListCase {
     std::string text;
     bool unique;
@@ -68,15 +76,15 @@ TEST_P(KeyListTable, GivesItsKeys) {
 
 INSTANTIATE_TEST_SUITE_P(
     Lists, KeyListTable,
-    ::testing::Values(ListCase{" S + D + I + S ", true, {83, 68, 73}},
-                      ListCase{" S + D + I + S ", false, {83, 68, 73, 83}},
-                      ListCase{"Ctrl + Alt + Q", false, {17, 18, 81}},
-                      ListCase{"Ctrl + Ctrl + Q", false, {17, 17, 81}},
-                      ListCase{"Ctrl + C + C", true, {17, 67}}, ListCase{"A++B", false, {65, 66}},
-                      ListCase{"+A", false, {65}}, ListCase{"A+", false, {65}}, ListCase{"", false, {}},
-                      ListCase{" ", true, {}}, ListCase{"+", false, {}},
-                      ListCase{"\tF5\r\n+\nNum1", false, {116, 97}}, ListCase{"中文 + 按键", false, {}},
-                      ListCase{"A + 中 + B", true, {65, 66}}, ListCase{"Nope + Enter", false, {13}}));
+    ::testing::Values(
+        ListCase{" S + D + I + S ", true, {83, 68, 73}}, ListCase{" S + D + I + S ", false, {83, 68, 73, 83}},
+        ListCase{"Ctrl + Alt + Q", false, {17, 18, 81}}, ListCase{"Ctrl + Ctrl + Q", false, {17, 17, 81}},
+        ListCase{"Ctrl + C + C", true, {17, 67}}, ListCase{"A++B", false, {65, 66}},
+        ListCase{"+A", false, {65}}, ListCase{"A+", false, {65}}, ListCase{"", false, {}},
+        ListCase{" ", true, {}}, ListCase{"+", false, {}}, ListCase{"\tF5\r\n+\nNum1", false, {116, 97}},
+        ListCase{"中文 + 按键", false, {}}, ListCase{"A + 中 + B", true, {65, 66}},
+        ListCase{"Nope + Enter", false, {13}}, ListCase{"Ctrl + Shift + CapsLock", false, {17, 16, 20}},
+        ListCase{"Shift + Menu + PrintScreen", true, {16, 93, 44}}));
 
 TEST(Trim, RemovesOnlyOuterSpaceTabReturnAndNewline) {
     EXPECT_EQ(kes::trim(" \t\r\nA B\n\r\t "), "A B");

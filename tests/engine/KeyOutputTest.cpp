@@ -2,9 +2,11 @@
 
 #include "EngineTestSupport.h"
 #include "engine/KeyNames.h"
+#include "engine/Profile.h"
 #include "support/Wine.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <stdexcept>
 
@@ -23,14 +25,14 @@ std::string failureOf(const std::function<void()>& action) {
     return "(no failure)";
 }
 
-TEST(KeyOutput, ExtendedKeysAreExactlyTheNavigationWindowsAndKeypadDivideKeys) {
+TEST(KeyOutput, ExtendedKeysAreExactlyTheNavigationWindowsKeypadDivideAndSystemKeys) {
     std::vector<int> extended;
     for (int vk = 1; vk <= 254; ++vk) {
         if (kes::isExtendedKey(vk)) {
             extended.push_back(vk);
         }
     }
-    EXPECT_EQ(extended, (std::vector<int>{33, 34, 35, 36, 37, 38, 39, 40, 45, 46, 91, 92, 111}));
+    EXPECT_EQ(extended, (std::vector<int>{33, 34, 35, 36, 37, 38, 39, 40, 44, 45, 46, 91, 92, 93, 111, 144}));
 }
 
 TEST(KeyOutput, RefusesKeysOutsideTheValidRange) {
@@ -132,13 +134,45 @@ TEST(KeyOutput, TimesEverySenderCallWhenCountersArePresent) {
     EXPECT_GE(counters.keySend.maxNs.load(), 0);
 }
 
+// The lock and system keys have the same scan code on every layout; Pause and NumLock share 0x45 and
+// only the extended bit tells them apart, so both must be exact for the right key to come out.
+TEST(KeyOutput, LockAndSystemKeysGoOutWithTheirOwnScanCodeAndExtendedBit) {
+    struct Case {
+        std::string name;
+        int vk;
+        unsigned char scan;
+        unsigned long down, up;
+    };
+    const std::vector<Case> cases = {
+        {"CapsLock", 20, 0x3A, 0, 2}, {"ScrollLock", 145, 0x46, 0, 2}, {"NumLock", 144, 0x45, 1, 3},
+        {"Pause", 19, 0x45, 0, 2},    {"PrintScreen", 44, 0x37, 1, 3}, {"Menu", 93, 0x5D, 1, 3},
+    };
+    for (const Case& c : cases) {
+        const kes::Profile profile = kes::parseProfile(
+            nlohmann::json::parse(R"({"macros":[{"id":1,"steps":[{"key":")" + c.name + R"("}]}]})"));
+        ASSERT_EQ(profile.macros.at(0).steps.at(0).keys, std::vector<int>{c.vk}) << c.name;
+        RecordingSender recorder;
+        std::size_t pressed = 0;
+        kes::pressGroup(profile.macros[0].steps[0].keys, pressed, recorder.sender(), nullptr);
+        kes::releaseGroup(profile.macros[0].steps[0].keys, pressed, recorder.sender(), nullptr);
+        const auto events = recorder.events();
+        ASSERT_EQ(events.size(), 2u) << c.name;
+        EXPECT_EQ(events[0].vk, c.vk) << c.name;
+        EXPECT_EQ(events[0].scan, c.scan) << c.name;
+        EXPECT_EQ(events[0].flags, c.down) << c.name;
+        EXPECT_EQ(events[1].scan, c.scan) << c.name;
+        EXPECT_EQ(events[1].flags, c.up) << c.name;
+    }
+}
+
 TEST(KeyOutput, EveryNameableKeyHasAScanCode) {
     std::vector<std::string> names = {
-        "space",       "enter",     "tab",        "esc",      "backspace", "delete", "insert",
-        "home",        "end",       "pageup",     "pagedown", "up",        "down",   "left",
-        "right",       "ctrl",      "shift",      "alt",      "win",       "numadd", "numsubtract",
-        "nummultiply", "numdivide", "numdecimal", ";",        "=",         ",",      "-",
-        ".",           "/",         "`",          "[",        "\\",        "]",      "'"};
+        "space",       "enter",      "tab",        "esc",      "backspace",   "delete", "insert",
+        "home",        "end",        "pageup",     "pagedown", "up",          "down",   "left",
+        "right",       "ctrl",       "shift",      "alt",      "win",         "numadd", "numsubtract",
+        "nummultiply", "numdivide",  "numdecimal", ";",        "=",           ",",      "-",
+        "capslock",    "scrolllock", "numlock",    "pause",    "printscreen", "menu",   ".",
+        "/",           "`",          "[",          "\\",       "]",           "'"};
     for (char c = 'a'; c <= 'z'; ++c) {
         names.emplace_back(1, c);
     }

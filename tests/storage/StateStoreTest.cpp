@@ -1,4 +1,5 @@
 #include "storage/StateStore.h"
+#include "storage/PathText.h"
 #include "support/FileBytes.h"
 #include "support/ScratchDirectory.h"
 
@@ -147,13 +148,29 @@ TEST_F(StateStoreTest, StoredFormOverOneMebibyteIsRefusedAndTheFileKept) {
     EXPECT_EQ(fileBytes(store.path()), before);
 }
 
-TEST_F(StateStoreTest, UnloadableFileIsMovedAsideAndLoggedBeforeTheSave) {
-    const std::vector<std::string> damaged = {"{bad", std::string(1048577, ' ')};
-    for (const std::string& content : damaged) {
+// A stored file that a save would lose is kept under a new name before the save replaces it: one that cannot
+// be loaded, and one that loads but is not a state document by the rules a posted document must meet.
+TEST_F(StateStoreTest, UnusableFileIsMovedAsideAndLoggedBeforeTheSave) {
+    const std::vector<std::string> unusable = {
+        "{bad",
+        std::string(1048577, ' '),
+        "42",
+        "null",
+        R"([{"profiles":[{"macros":[]}]}])",
+        R"({"profiles":{"a":{"macros":[]}}})",
+        R"({"profiles":[]})",
+        R"({"selectedProfile":1})",
+        R"({"profiles":[null]})",
+        R"({"profiles":[{"macros":[{"id":1,"trigger":5}]}]})",
+        R"({"profiles":[{"macros":[{"id":1,"behavior":"twice"}]}]})",
+        R"({"profiles":[{"macros":[{"id":1},{"id":1}]}]})",
+        R"({"profiles":[{"macros":[{"id":1,"steps":[{"key":"a","hold":"30"}]}]}]})",
+    };
+    for (const std::string& content : unusable) {
+        SCOPED_TRACE(content.substr(0, 60));
         kes::test::ScratchDirectory local("state-damaged");
         kes::StateStore damagedStore(local / u8"Kestrava配置.json", log);
         putFileBytes(damagedStore.path(), content);
-        EXPECT_ANY_THROW(damagedStore.load());
 
         damagedStore.save(validDocument);
         EXPECT_EQ(damagedStore.load(), nlohmann::json::parse(validDocument));
@@ -164,12 +181,26 @@ TEST_F(StateStoreTest, UnloadableFileIsMovedAsideAndLoggedBeforeTheSave) {
         ASSERT_EQ(names[1].substr(0, prefix.size()), prefix);
         EXPECT_EQ(fileBytes(local.path() / fs::path(std::u8string(names[1].begin(), names[1].end()))),
                   content);
-        EXPECT_NE(errorLog().find(names[1]), std::string::npos) << errorLog();
+        const std::string logged = errorLog();
+        const std::string original = kes::pathToUtf8(damagedStore.path());
+        const std::size_t line = logged.rfind(original);
+        ASSERT_NE(line, std::string::npos) << logged;
+        EXPECT_NE(logged.find(names[1], line), std::string::npos) << logged;
     }
 }
 
-TEST_F(StateStoreTest, LoadableFileIsReplacedWithoutCopy) {
-    putFileBytes(store.path(), "42");
+// The document that a refused save leaves is never moved aside: only a save that will replace it does that.
+TEST_F(StateStoreTest, RefusedSaveLeavesAnUnusableFileWhereItIs) {
+    putFileBytes(store.path(), "[1]");
+    EXPECT_EQ(messageOf([&] { store.save(R"({"profiles":[]})"); }), "配置格式无效");
+    EXPECT_EQ(entryNames(scratch.path()), std::vector<std::string>{"Kestrava配置.json"});
+    EXPECT_EQ(fileBytes(store.path()), "[1]");
+}
+
+TEST_F(StateStoreTest, StateDocumentIsReplacedWithoutCopy) {
+    // Kept as the page or an older version wrote it: another layout, unknown keys, times the engine clamps.
+    putFileBytes(store.path(),
+                 R"({"profiles":[{"macros":[{"id":2,"steps":[{"key":"a","gap":-5}]}]}],"x":1})");
     store.save(validDocument);
     EXPECT_EQ(entryNames(scratch.path()), std::vector<std::string>{"Kestrava配置.json"});
     EXPECT_FALSE(fs::exists(scratch / u8"logs/错误.log"));
