@@ -1,9 +1,13 @@
 # A private virtual X display and a private Wine prefix for running the Windows build.
-# Sourced by scripts/test, scripts/run-demo and tests/programs/keyboard-e2e/run.sh.
+# Sourced by scripts/test, scripts/run-demo, scripts/campaign and the program-level test scripts.
 #
 #   kes_start_xvfb               start Xvfb on a free display number and export DISPLAY
 #   kes_prepare_wine PREFIX      export WINEPREFIX and the quiet Wine settings; initialise a new prefix
+#   kes_use_wine PREFIX          the caller's WINEPREFIX when set (quiet settings exported), else PREFIX prepared here
+#   kes_use_xwine PREFIX         the caller's DISPLAY and WINEPREFIX when both are set, else a display
+#                                started here and PREFIX prepared here
 #   kes_stop_xwine               stop the wineserver of that prefix and the Xvfb started here
+#   kes_end_process PID          ends a background process of the caller if it still runs
 #
 # Set KES_XVFB_DISPLAY to a number to use that display instead of searching for a free one.
 
@@ -85,5 +89,33 @@ kes_stop_xwine() {
         kill "$kes_xvfb_pid" 2>/dev/null || true
         wait "$kes_xvfb_pid" 2>/dev/null || true
         kes_xvfb_pid=""
+    fi
+}
+
+kes_quiet_wine() {
+    export WINEDEBUG=${WINEDEBUG:--all}
+    export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+}
+
+kes_use_wine() {
+    if [ -n "${WINEPREFIX:-}" ]; then
+        kes_quiet_wine
+    else
+        kes_prepare_wine "$1"
+    fi
+}
+
+kes_use_xwine() {
+    if [ -n "${DISPLAY:-}" ] && [ -n "${WINEPREFIX:-}" ]; then
+        kes_quiet_wine
+    else
+        kes_start_xvfb && kes_prepare_wine "$1"
+    fi
+}
+
+kes_end_process() {
+    if [ -n "$1" ] && kill -0 "$1" 2>/dev/null; then
+        kill "$1" 2>/dev/null || true
+        wait "$1" 2>/dev/null || true
     fi
 }

@@ -15,26 +15,13 @@ native=${1:-${KES_NATIVE_BUILD:-build/native}}
 windows=${2:-${KES_WINDOWS_BUILD:-build/windows}}
 licenses=$root/NativeHost/resources/licenses.txt
 export LANG=C.UTF-8 LC_ALL=C.UTF-8 # Chinese paths reach Wine through the environment
-
-failures=0
-checks=0
-check() { # check DESCRIPTION COMMAND...
-    local description=$1
-    shift
-    checks=$((checks + 1))
-    if "$@"; then
-        echo "ok    $description"
-    else
-        echo "FAIL  $description"
-        failures=$((failures + 1))
-    fi
-}
+. scripts/lib/xwine.sh
+. scripts/lib/checks.sh
 
 work=$(mktemp -d "/tmp/kes cli 检查 XXXXXX")
-started_wine=0
 cleanup() {
     rm -rf "$work"
-    if ((started_wine)); then kes_stop_xwine; fi
+    kes_stop_xwine
 }
 trap cleanup EXIT
 
@@ -93,30 +80,30 @@ suite() { # suite KIND
     local kind=$1 dataRoot
     echo "== $kind"
 
-    check "$kind: --licenses exits 0 without a data root" exits_with 0 "$kind" - --licenses
-    check "$kind: --licenses writes resource 107 byte for byte" cmp -s "$work/stdout" "$licenses"
-    check "$kind: --licenses --check prints the notices and runs no check" exits_with 0 "$kind" - --licenses --check
-    check "$kind: ... the same bytes" cmp -s "$work/stdout" "$licenses"
+    expect "$kind: --licenses exits 0 without a data root" exits_with 0 "$kind" - --licenses
+    expect "$kind: --licenses writes resource 107 byte for byte" cmp -s "$work/stdout" "$licenses"
+    expect "$kind: --licenses --check prints the notices and runs no check" exits_with 0 "$kind" - --licenses --check
+    expect "$kind: ... the same bytes" cmp -s "$work/stdout" "$licenses"
 
     dataRoot=$(fresh_root "$kind-check")
-    check "$kind: --check in a fresh data root exits 0" exits_with 0 "$kind" "$dataRoot" --check
-    check "$kind: the report has its exact content" cmp -s "$dataRoot/Vantix自检.json" "$expected_report"
-    check "$kind: the start-up line is in the run log" contains "$dataRoot/logs/运行.log" "Vantix 主程序已启动"
-    check "$kind: the storage checks ran in the data root" test -f "$dataRoot/便携目录 中文 空格/Kestrava配置.json"
-    check "$kind: --check runs again in the same data root" exits_with 0 "$kind" "$dataRoot" --check
-    check "$kind: ... and writes the same report" cmp -s "$dataRoot/Vantix自检.json" "$expected_report"
+    expect "$kind: --check in a fresh data root exits 0" exits_with 0 "$kind" "$dataRoot" --check
+    expect "$kind: the report has its exact content" cmp -s "$dataRoot/Vantix自检.json" "$expected_report"
+    expect "$kind: the start-up line is in the run log" contains "$dataRoot/logs/运行.log" "Vantix 主程序已启动"
+    expect "$kind: the storage checks ran in the data root" test -f "$dataRoot/便携目录 中文 空格/Kestrava配置.json"
+    expect "$kind: --check runs again in the same data root" exits_with 0 "$kind" "$dataRoot" --check
+    expect "$kind: ... and writes the same report" cmp -s "$dataRoot/Vantix自检.json" "$expected_report"
 
     # With a check flag the fatal report shows no message box, so nothing waits for a person.
     dataRoot=$(fresh_root "$kind-failure")
-    check "$kind: --simulate-failure --check exits 1" exits_with 1 "$kind" "$dataRoot" --simulate-failure --check
-    check "$kind: ... with its message in the error log" \
+    expect "$kind: --simulate-failure --check exits 1" exits_with 1 "$kind" "$dataRoot" --simulate-failure --check
+    expect "$kind: ... with its message in the error log" \
         contains "$dataRoot/logs/错误.log" "] 已触发 Vantix 可控失败测试"
-    check "$kind: ... and the start-up line in the run log" contains "$dataRoot/logs/运行.log" "Vantix 主程序已启动"
-    check "$kind: ... without running the self-check" test ! -e "$dataRoot/Vantix自检.json"
+    expect "$kind: ... and the start-up line in the run log" contains "$dataRoot/logs/运行.log" "Vantix 主程序已启动"
+    expect "$kind: ... without running the self-check" test ! -e "$dataRoot/Vantix自检.json"
 
     for mode in --check --startup-check --webview-dialog-check; do
-        check "$kind: $mode without the data root exits 1" exits_with 1 "$kind" - "$mode"
-        check "$kind: $mode with an empty data root exits 1" exits_with 1 "$kind" "" "$mode"
+        expect "$kind: $mode without the data root exits 1" exits_with 1 "$kind" - "$mode"
+        expect "$kind: $mode with an empty data root exits 1" exits_with 1 "$kind" "" "$mode"
     done
 }
 
@@ -124,23 +111,17 @@ if [ "$native" != none ]; then
     if [ -x "$native/kestrava" ]; then
         suite native
     else
-        check "native program $native/kestrava exists" false
+        expect "native program $native/kestrava exists" false
     fi
 fi
 
 if [ "$windows" != none ]; then
     if [ -f "$windows/Kestrava.exe" ]; then
-        if [ -z "${WINEPREFIX:-}" ]; then
-            . scripts/lib/xwine.sh
-            kes_prepare_wine build/cli-wineprefix || exit 1
-            started_wine=1
-        fi
-        export WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+        kes_use_wine build/cli-wineprefix || exit 1
         suite windows
     else
-        check "Windows program $windows/Kestrava.exe exists" false
+        expect "Windows program $windows/Kestrava.exe exists" false
     fi
 fi
 
-echo "$((checks - failures)) of $checks checks passed"
-((failures == 0))
+kes_checks_verdict "command-line checks"

@@ -18,20 +18,13 @@ root=$(realpath "$here/../../..")
 output=$(mktemp)
 program=""
 finish() {
-    if [ -n "$program" ] && kill -0 "$program" 2>/dev/null; then
-        kill "$program" 2>/dev/null || true
-    fi
+    kes_end_process "$program"
     kes_stop_xwine
     rm -f "$output"
 }
 trap finish EXIT
 
-if [ -n "${DISPLAY:-}" ] && [ -n "${WINEPREFIX:-}" ]; then
-    export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-else
-    kes_start_xvfb
-    kes_prepare_wine "$root/build/keyboard-e2e-wineprefix"
-fi
+kes_use_xwine "$root/build/keyboard-e2e-wineprefix"
 
 # wait_for PATTERN SECONDS: waits until the program printed a line matching PATTERN.
 wait_for() {

@@ -16,51 +16,23 @@ here=$(dirname "$(realpath "$0")")
 root=$(realpath "$here/../../..")
 build=$(realpath -m "${1:-${KES_WINDOWS_BUILD:-$root/build/windows}}")
 exe="$build/Kestrava.exe"
-[ -f "$exe" ] || { echo "error: $exe does not exist (build the Windows configuration first)" >&2; exit 2; }
 . "$root/scripts/lib/xwine.sh"
+. "$root/scripts/lib/checks.sh"
+kes_require_files "$exe"
 
 scratch=$(mktemp -d)
 first=""
 finish() {
-    if [ -n "$first" ] && kill -0 "$first" 2>/dev/null; then
-        kill "$first" 2>/dev/null || true
-    fi
+    kes_end_process "$first"
     kes_stop_xwine
     rm -rf "$scratch"
 }
 trap finish EXIT
 
-if [ -n "${DISPLAY:-}" ] && [ -n "${WINEPREFIX:-}" ]; then
-    export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-else
-    kes_start_xvfb || exit 1
-    kes_prepare_wine "$root/build/shell-wineprefix" || exit 1
-fi
+kes_use_xwine "$root/build/shell-wineprefix" || exit 1
 
-failures=0
-pass() { echo "PASS $1"; }
-fail() {
-    echo "FAIL $1${2:+: $2}"
-    failures=$((failures + 1))
-}
-expect() { # expect NAME CONDITION-COMMAND...
-    local name=$1
-    shift
-    if "$@"; then pass "$name"; else fail "$name"; fi
-}
-windows_path() { echo "Z:$(echo "$1" | tr / '\\')"; }
 same_text() { [ "$(cat "$1")" = "$2" ]; }
 count_lines() { grep -c -F -- "$2" "$1" 2>/dev/null || true; }
-
-# wait_until SECONDS COMMAND...: polls the command every 0.1 s.
-wait_until() {
-    local tenths=$(($1 * 10))
-    shift
-    until "$@"; do
-        ((tenths-- <= 0)) && return 1
-        sleep 0.1
-    done
-}
 
 # The install guide's window (the task dialog is titled "Kestrava").
 guide_window() { xdotool search --name '^Kestrava$' 2>/dev/null | head -1; }
@@ -151,8 +123,4 @@ else
     fail "interactive.guideShown"
 fi
 
-if ((failures != 0)); then
-    echo "shell-e2e: $failures FAILED"
-    exit 1
-fi
-echo "shell-e2e: passed"
+kes_checks_verdict shell-e2e

@@ -10,10 +10,9 @@ here=$(dirname "$(realpath "$0")")
 root=$(realpath "$here/../../..")
 build=$(realpath -m "${1:-${KES_WINDOWS_BUILD:-$root/build/windows}}")
 programs="$build/tests/programs/shell-sampler"
-for exe in kes_sampler_probe.exe kes_sampler_sleeper.exe; do
-    [ -f "$programs/$exe" ] || { echo "error: $programs/$exe does not exist (build the Windows configuration first)" >&2; exit 2; }
-done
 . "$root/scripts/lib/xwine.sh"
+. "$root/scripts/lib/checks.sh"
+kes_require_files "$programs/kes_sampler_probe.exe" "$programs/kes_sampler_sleeper.exe"
 
 scratch=$(mktemp -d)
 sleepers=()
@@ -27,11 +26,7 @@ finish() {
 }
 trap finish EXIT
 
-if [ -n "${WINEPREFIX:-}" ]; then
-    export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-else
-    kes_prepare_wine "$root/build/shell-wineprefix"
-fi
+kes_use_wine "$root/build/shell-wineprefix"
 
 cp "$programs/kes_sampler_sleeper.exe" "$scratch/DNF.exe"
 cp "$programs/kes_sampler_sleeper.exe" "$scratch/mydnf.exe"
@@ -41,7 +36,7 @@ wine "$scratch/mydnf.exe" &
 sleepers+=($!)
 sleep 2
 
-winScratch="Z:$(echo "$scratch" | tr / '\\')"
+winScratch=$(windows_path "$scratch")
 status=0
 timeout 120 wine "$programs/kes_sampler_probe.exe" "$winScratch" || status=$?
 if ((status != 0)); then

@@ -12,30 +12,24 @@ here=$(dirname "$(realpath "$0")")
 root=$(realpath "$here/../../..")
 build=$(realpath -m "${1:-${KES_WINDOWS_BUILD:-$root/build/windows}}")
 exe="$build/tests/programs/shell-window/kes_shell_window.exe"
-[ -f "$exe" ] || { echo "error: $exe does not exist (build the Windows configuration first)" >&2; exit 2; }
 . "$root/scripts/lib/xwine.sh"
+. "$root/scripts/lib/checks.sh"
+kes_require_files "$exe"
 
 scratch=$(mktemp -d)
 output="$scratch/output.txt"
 ready="$scratch/ready.txt"
 program=""
 finish() {
-    if [ -n "$program" ] && kill -0 "$program" 2>/dev/null; then
-        kill "$program" 2>/dev/null || true
-    fi
+    kes_end_process "$program"
     kes_stop_xwine
     rm -rf "$scratch"
 }
 trap finish EXIT
 
-if [ -n "${DISPLAY:-}" ] && [ -n "${WINEPREFIX:-}" ]; then
-    export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-else
-    kes_start_xvfb
-    kes_prepare_wine "$root/build/shell-wineprefix"
-fi
+kes_use_xwine "$root/build/shell-wineprefix"
 
-winScratch="Z:$(echo "$scratch" | tr / '\\')"
+winScratch=$(windows_path "$scratch")
 timeout 300 wine "$exe" "$winScratch" "$winScratch\\ready.txt" >"$output" 2>&1 &
 program=$!
 

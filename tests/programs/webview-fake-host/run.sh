@@ -21,10 +21,9 @@ build=$(realpath -m "${1:-${KES_WINDOWS_BUILD:-$root/build/windows}}")
 programs="$build/tests/programs/webview-fake-host"
 host="$programs/kes_fake_browser_host.exe"
 target="$programs/kes_edit_target.exe"
-for exe in "$host" "$target"; do
-    [ -f "$exe" ] || { echo "error: $exe does not exist (build the Windows configuration first)" >&2; exit 2; }
-done
 . "$root/scripts/lib/xwine.sh"
+. "$root/scripts/lib/checks.sh"
+kes_require_files "$host" "$target"
 
 scratch=$(mktemp -d)
 hostPid=""
@@ -32,9 +31,8 @@ targetPid=""
 runtimeKey='HKCU\Software\Microsoft\EdgeUpdate\Clients\{F3017226-FE2A-4295-8BDF-00C3A9A7E4C5}'
 stateKey='HKCU\Software\Microsoft\EdgeUpdate\ClientState\{F3017226-FE2A-4295-8BDF-00C3A9A7E4C5}'
 finish() {
-    for pid in "$hostPid" "$targetPid"; do
-        if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then kill "$pid" 2>/dev/null || true; fi
-    done
+    kes_end_process "$hostPid"
+    kes_end_process "$targetPid"
     if [ -n "${WINEPREFIX:-}" ]; then
         wine reg delete "$runtimeKey" /f >/dev/null 2>&1 || true
         wine reg delete "$stateKey" /f >/dev/null 2>&1 || true
@@ -48,27 +46,6 @@ if [ -z "${DISPLAY:-}" ]; then
     kes_start_xvfb || exit 1
 fi
 kes_prepare_wine "$root/build/webview-e2e-wineprefix" || exit 1
-
-failures=0
-pass() { echo "PASS $1"; }
-fail() {
-    echo "FAIL $1${2:+: $2}"
-    failures=$((failures + 1))
-}
-expect() { # expect NAME COMMAND...
-    local name=$1
-    shift
-    if "$@"; then pass "$name"; else fail "$name"; fi
-}
-windows_path() { echo "Z:$(echo "$1" | tr / '\\')"; }
-wait_until() { # wait_until SECONDS COMMAND...: polls every 0.1 s
-    local tenths=$(($1 * 10))
-    shift
-    until "$@"; do
-        ((tenths-- <= 0)) && return 1
-        sleep 0.1
-    done
-}
 
 data="$scratch/data"
 page="$scratch/page"
@@ -193,14 +170,12 @@ expect "the run ends with exit code 0" [ "$exitCode" = 0 ]
 expect "the shutdown is logged" grep -q -F "Vantix 主程序正常退出" "$data/logs/运行.log"
 kill "$targetPid" 2>/dev/null || true
 
-if ((failures > 0)); then
+if ((kes_failures > 0)); then
     echo "--- posted to the page"
     cat "$posted"
     echo "--- error log"
     error_log
     echo "--- run log"
     run_log
-    echo "$failures check(s) failed"
-    exit 1
 fi
-echo "all checks passed"
+kes_checks_verdict webview-fake-host
