@@ -95,6 +95,8 @@ let saveTimer = null;
 let toastTimer = null;
 let previewShortcut = readPreviewShortcut();
 let programRequest = 0;
+let renderedMacro = null;
+let capturedKeys = ''; // the capture box's keys, kept until "添加" or another macro is selected
 
 function hasWebView() {
   return Boolean(window.chrome && window.chrome.webview);
@@ -117,8 +119,69 @@ function takeNextId() {
 }
 
 // ---------------------------------------------------------------------------------------------
-// Key text helpers
+// Key vocabulary: the names the host's key parser reads, and the physical key of an event in them
 
+// Named keys of the host's parser (lower case) and their Windows virtual-key codes.
+const ENGINE_NAMED_KEYS = {
+  space: 32, enter: 13, tab: 9, esc: 27, escape: 27, backspace: 8, delete: 46, insert: 45, home: 36, end: 35,
+  pageup: 33, pagedown: 34, up: 38, down: 40, left: 37, right: 39, ctrl: 17, control: 17, shift: 16, alt: 18,
+  win: 91, meta: 91, numadd: 107, numsubtract: 109, nummultiply: 106, numdivide: 111, numdecimal: 110,
+  capslock: 20, scrolllock: 145, numlock: 144, pause: 19, printscreen: 44, menu: 93,
+};
+
+const ENGINE_PUNCTUATION = { ';': 186, '=': 187, ',': 188, '-': 189, '.': 190, '/': 191, '`': 192, '[': 219, '\\': 220, ']': 221, "'": 222 };
+
+// One key name to its virtual-key code as the host reads it; 0 when the host names no key.
+function engineKeyCode(text) {
+  const name = String(text).replace(/[A-Z]/g, (c) => c.toLowerCase());
+  if (name.length === 1) {
+    if (/^[a-z]$/.test(name)) return name.toUpperCase().charCodeAt(0);
+    if (/^[0-9]$/.test(name)) return name.charCodeAt(0);
+    return ENGINE_PUNCTUATION[name] || 0;
+  }
+  if (name.length >= 2 && name[0] === 'f') {
+    const match = /^[ \t\n\v\f\r]*([+-]?)([0-9]+)$/.exec(name.slice(1));
+    if (match) {
+      const value = Number(match[1] + match[2]);
+      if (value >= 1 && value <= 24) return 111 + value;
+    }
+  }
+  if (/^num[0-9]$/.test(name)) return 96 + Number(name[3]);
+  return Object.hasOwn(ENGINE_NAMED_KEYS, name) ? ENGINE_NAMED_KEYS[name] : 0;
+}
+
+// A plus-joined key text to its codes, the host's way: unknown pieces dropped, duplicates too when `unique`.
+function engineKeyList(text, unique) {
+  const keys = [];
+  for (const piece of String(text).split('+')) {
+    const code = engineKeyCode(piece.replace(/^[ \t\r\n]+|[ \t\r\n]+$/g, ''));
+    if (code === 0 || (unique && keys.includes(code))) continue;
+    keys.push(code);
+  }
+  return keys;
+}
+
+// Physical keys (event codes) other than letters, digits, keypad digits and F-keys, in the host's names.
+const CODE_NAMES = {
+  Space: 'Space', Enter: 'Enter', NumpadEnter: 'Enter', Tab: 'Tab', Escape: 'Esc', Backspace: 'Backspace',
+  Delete: 'Delete', Insert: 'Insert', Home: 'Home', End: 'End', PageUp: 'PageUp', PageDown: 'PageDown',
+  ArrowUp: 'Up', ArrowDown: 'Down', ArrowLeft: 'Left', ArrowRight: 'Right',
+  ControlLeft: 'Ctrl', ControlRight: 'Ctrl', AltLeft: 'Alt', AltRight: 'Alt', ShiftLeft: 'Shift', ShiftRight: 'Shift',
+  MetaLeft: 'Win', MetaRight: 'Win', OSLeft: 'Win', OSRight: 'Win',
+  NumpadAdd: 'NumAdd', NumpadSubtract: 'NumSubtract', NumpadMultiply: 'NumMultiply', NumpadDivide: 'NumDivide',
+  NumpadDecimal: 'NumDecimal', CapsLock: 'CapsLock', ScrollLock: 'ScrollLock', NumLock: 'NumLock', Pause: 'Pause',
+  PrintScreen: 'PrintScreen', ContextMenu: 'Menu',
+  Semicolon: ';', Equal: '=', Comma: ',', Minus: '-', Period: '.', Slash: '/', Backquote: '`',
+  BracketLeft: '[', Backslash: '\\', BracketRight: ']', Quote: "'",
+};
+
+// What the keyboard hook reports for the modifier keys: their left and right codes.
+const HOOK_MODIFIER_CODES = {
+  ShiftLeft: 160, ShiftRight: 161, ControlLeft: 162, ControlRight: 163, AltLeft: 164, AltRight: 165,
+  MetaLeft: 91, MetaRight: 92, OSLeft: 91, OSRight: 92,
+};
+
+// Event keys for events without a code (virtual keyboards, some input paths).
 const EVENT_KEY_NAMES = {
   ' ': 'Space',
   ArrowUp: 'Up',
@@ -128,70 +191,79 @@ const EVENT_KEY_NAMES = {
   Control: 'Ctrl',
   Meta: 'Win',
   Escape: 'Esc',
-};
-
-const CODE_NAMES = {
-  Space: 'Space',
-  Semicolon: ';',
-  Period: '.',
-  Comma: ',',
-  Quote: "'",
-  Slash: '/',
-  Backslash: '\\',
-  BracketLeft: '[',
-  BracketRight: ']',
-  Minus: '-',
-  Equal: '=',
-  Backquote: '`',
+  ContextMenu: 'Menu',
 };
 
 const IGNORED_KEYS = new Set(['Process', 'Unidentified', 'Dead']);
-const MODIFIER_KEYS = new Set(['Control', 'Alt', 'Shift', 'Meta']);
-// Single characters that the host's key parser reads as a key (letters in either case).
-const HOST_SINGLE_KEYS = /^[A-Za-z0-9;=,\-./`[\\\]']$/;
+const MODIFIER_NAMES = ['Ctrl', 'Alt', 'Shift', 'Win'];
 
 function isOneCharacter(text) {
   return [...text].length === 1;
 }
 
-function keyName(event) {
-  const key = event.key;
-  if (Object.hasOwn(EVENT_KEY_NAMES, key)) return EVENT_KEY_NAMES[key];
-  return isOneCharacter(key) ? key.toUpperCase() : key;
-}
-
-function physicalKeyName(event) {
+// The physical key of a key event in the host's names: { name } (letters in lower case), { ignored } for
+// input-method and dead keys, or { refused: label } for a key the host has no name for.
+function physicalKey(event) {
   const code = event.code || '';
   let match = /^Key([A-Z])$/.exec(code);
-  if (match) return match[1].toLowerCase();
+  if (match) return { name: match[1].toLowerCase() };
   match = /^Digit([0-9])$/.exec(code);
-  if (match) return match[1];
+  if (match) return { name: match[1] };
   match = /^Numpad([0-9])$/.exec(code);
-  if (match) return 'Num' + match[1];
-  if (Object.hasOwn(CODE_NAMES, code)) return CODE_NAMES[code];
-  if (IGNORED_KEYS.has(event.key)) return '';
-  return keyName(event);
-}
-
-function shortcutText(event) {
-  const parts = [];
-  if (event.ctrlKey) parts.push('Ctrl');
-  if (event.altKey) parts.push('Alt');
-  if (event.shiftKey) parts.push('Shift');
-  if (event.metaKey) parts.push('Win');
-  parts.push(keyName(event));
-  return parts.join(' + ');
-}
-
-// A re-recorded step keeps the typed character (Shift+A gives A) as long as the host can play
-// it; a space or a shifted symbol the host cannot name is stored by its physical key instead.
-function recordedStepKey(event) {
-  const key = event.key;
-  if (isOneCharacter(key)) {
-    if (HOST_SINGLE_KEYS.test(key)) return key;
-    return physicalKeyName(event) || keyName(event);
+  if (match) return { name: 'Num' + match[1] };
+  match = /^F([1-9][0-9]?)$/.exec(code);
+  if (match && Number(match[1]) <= 24) return { name: code };
+  if (Object.hasOwn(CODE_NAMES, code)) return { name: CODE_NAMES[code] };
+  if (IGNORED_KEYS.has(event.key)) return { ignored: true };
+  if (!code) {
+    const key = event.key || '';
+    const name = Object.hasOwn(EVENT_KEY_NAMES, key) ? EVENT_KEY_NAMES[key] : isOneCharacter(key) ? key.toLowerCase() : key;
+    if (name && engineKeyCode(name) !== 0) return { name };
   }
-  return keyName(event);
+  return { refused: event.key && event.key.length > 1 ? event.key : code || event.key || '?' };
+}
+
+function isModifierEvent(event) {
+  const key = physicalKey(event);
+  return Boolean(key.name) && MODIFIER_NAMES.includes(key.name);
+}
+
+// The modifiers held during `event`, in the fixed order Ctrl, Alt, Shift, Win.
+function heldModifiers(event) {
+  const held = [];
+  if (event.ctrlKey) held.push('Ctrl');
+  if (event.altKey) held.push('Alt');
+  if (event.shiftKey) held.push('Shift');
+  if (event.metaKey) held.push('Win');
+  return held;
+}
+
+// Keys pressed together as the host reads them: modifiers first, a letter in upper case.
+function chordText(modifiers, name) {
+  const last = /^[a-z]$/.test(name) ? name.toUpperCase() : name;
+  return [...modifiers, last].join(' + ');
+}
+
+// Modifiers pressed and released with no other key: in the fixed order.
+function modifierChordText(names) {
+  return MODIFIER_NAMES.filter((name) => names.has(name)).join(' + ');
+}
+
+// Plain Tab and Shift+Tab move the focus; they are never recorded or captured.
+function isFocusMove(event) {
+  return event.key === 'Tab' && !event.ctrlKey && !event.altKey && !event.metaKey;
+}
+
+function refuseKey(label) {
+  toast(`按键“${label}”无法用于宏，未记录。`);
+}
+
+// What the keyboard hook reports for the key of `event`: the left or right code of a modifier, else the
+// code of its name; 0 for a key without a name.
+function hookKeyCode(event) {
+  if (Object.hasOwn(HOOK_MODIFIER_CODES, event.code)) return HOOK_MODIFIER_CODES[event.code];
+  const key = physicalKey(event);
+  return key.name ? engineKeyCode(key.name) : 0;
 }
 
 function keyToken(name) {
@@ -244,6 +316,16 @@ function sendMacroState() {
 // ---------------------------------------------------------------------------------------------
 // Loading and saving
 
+const LOAD_FAILED_MESSAGE = '本地配置读取失败，已使用默认内容。';
+const LOAD_REPAIRED_MESSAGE = '本地配置中有无效的内容，已修复后载入。';
+const BEHAVIORS = ['once', 'hold', 'repeat', 'latch'];
+const MAX_MACROS = 1000;
+const MAX_STEPS = 10000;
+
+// How loading went: 'none' (no stored document), 'loaded', 'repaired' or 'failed'. After a repair or a
+// failure the stored file is left as it is until the user changes something.
+let loadOutcome = 'none';
+
 async function loadState() {
   try {
     const response = await fetch('/api/state', { cache: 'no-store' });
@@ -251,13 +333,22 @@ async function loadState() {
     const answer = await response.json();
     adoptState(answer ? answer.state : null);
   } catch {
-    toast('本地配置读取失败，已使用默认内容。');
+    loadOutcome = 'failed';
+    noticeUntilUserActs(LOAD_FAILED_MESSAGE);
   }
 }
 
 function adoptState(state) {
-  if (!state || typeof state !== 'object' || !Array.isArray(state.profiles) || state.profiles.length === 0) return;
-  const loaded = state.profiles.map(normaliseProfile);
+  if (state === null || state === undefined) {
+    loadOutcome = 'none';
+    return;
+  }
+  if (!isPlainObject(state) || !Array.isArray(state.profiles) || state.profiles.length === 0) {
+    throw new Error('the stored document is not a state document');
+  }
+  const repairs = { count: 0 };
+  const loaded = state.profiles.map((profile) => repairProfile(profile, repairs));
+  assignFreshIds(loaded, repairs);
   profiles = loaded;
   const savedProfile = profiles.find((profile) => profile.id === state.selectedProfile);
   selectedProfile = savedProfile ? savedProfile.id : profiles[0].id;
@@ -266,17 +357,90 @@ function adoptState(state) {
   selectedMacro = savedMacro ? savedMacro.id : macros.length ? macros[0].id : undefined;
   showMacroNames = state.showMacroNames !== false;
   macroEnabled = state.macroEnabled !== false;
-  nextId = 1 + Math.max(10, ...allIds());
+  loadOutcome = repairs.count > 0 ? 'repaired' : 'loaded';
+  if (loadOutcome === 'repaired') toast(LOAD_REPAIRED_MESSAGE);
 }
 
-function normaliseProfile(profile) {
-  if (!profile || typeof profile !== 'object' || Array.isArray(profile)) throw new Error('profile is not an object');
-  if (!Array.isArray(profile.macros)) profile.macros = [];
+function isPlainObject(value) {
+  return value !== null && typeof value === 'object' && !Array.isArray(value);
+}
+
+// Repairs what can be repaired without guessing: a value of the wrong type takes its default, a time out
+// of range its nearest valid value, an unknown behaviour "once". A document whose structure is wrong (a
+// profile, macro or step that is not an object, lists that are not lists) cannot be used and throws.
+function repairProfile(profile, repairs) {
+  if (!isPlainObject(profile)) throw new Error('a profile is not an object');
+  const fix = (condition, apply) => {
+    if (condition) {
+      apply();
+      repairs.count += 1;
+    }
+  };
+  // A member that is missing takes its default silently, as the host does; one that is present but wrong
+  // is repaired and counted.
+  const member = (record, name, fallback, isValid, repair) => {
+    if (record[name] === undefined) record[name] = fallback;
+    else fix(!isValid(record[name]), () => (record[name] = repair(record[name])));
+  };
+  const isString = (value) => typeof value === 'string';
+  const textOf = (value) => (typeof value === 'number' && Number.isFinite(value) ? String(value) : '');
+  member(profile, 'name', '未命名配置', isString, () => '未命名配置');
+  member(profile, 'program', '', isString, () => '');
+  if (profile.macros === undefined) profile.macros = [];
+  if (!Array.isArray(profile.macros) || profile.macros.length > MAX_MACROS) throw new Error('macros is not a list');
   for (const macro of profile.macros) {
+    if (!isPlainObject(macro)) throw new Error('a macro is not an object');
     if (typeof macro.enabled !== 'boolean') macro.enabled = true;
-    if (!Array.isArray(macro.steps)) macro.steps = [];
+    member(macro, 'name', '未命名宏', isString, () => '未命名宏');
+    member(macro, 'trigger', '', isString, textOf);
+    member(macro, 'behavior', 'once', (value) => BEHAVIORS.includes(value), () => 'once');
+    member(macro, 'hold', 30, (value) => validTime(value, 1), (value) => repairedTime(value, 1, 30));
+    member(macro, 'gap', 50, (value) => validTime(value, 0), (value) => repairedTime(value, 0, 50));
+    if (macro.steps === undefined) macro.steps = [];
+    if (!Array.isArray(macro.steps) || macro.steps.length > MAX_STEPS) throw new Error('steps is not a list');
+    for (const step of macro.steps) {
+      if (!isPlainObject(step)) throw new Error('a step is not an object');
+      member(step, 'key', '', isString, textOf);
+      member(step, 'hold', 30, (value) => validTime(value, 1), (value) => repairedTime(value, 1, 30));
+      member(step, 'gap', 50, (value) => validTime(value, 0), (value) => repairedTime(value, 0, 50));
+    }
+    member(macro, 'text', sequenceText(macro.steps), isString, () => sequenceText(macro.steps));
   }
   return profile;
+}
+
+function validTime(value, minimum) {
+  return Number.isInteger(value) && value >= minimum && value <= MAX_TIME_MS;
+}
+
+function repairedTime(value, minimum, fallback) {
+  if (typeof value !== 'number' || !Number.isFinite(value)) return fallback;
+  return Math.min(MAX_TIME_MS, Math.max(minimum, Math.trunc(value)));
+}
+
+// Profiles and macros without a usable id, or with one that an earlier macro of the profile (or an
+// earlier profile) has, get fresh ids above every id in the document.
+function assignFreshIds(list, repairs) {
+  const usable = (id) => typeof id === 'number' && Number.isFinite(id);
+  let fresh = 1 + Math.max(10, ...list.flatMap((profile) => [profile.id, ...profile.macros.map((macro) => macro.id)]).filter(usable));
+  const profileIds = new Set();
+  for (const profile of list) {
+    if (!usable(profile.id) || profileIds.has(profile.id)) {
+      profile.id = fresh++;
+      repairs.count += 1;
+    }
+    profileIds.add(profile.id);
+    const macroIds = new Set();
+    for (const macro of profile.macros) {
+      // The host reads ids as whole numbers: 2 and 2.5 are the same macro there.
+      if (!usable(macro.id) || macroIds.has(Math.trunc(macro.id))) {
+        macro.id = fresh++;
+        repairs.count += 1;
+      }
+      macroIds.add(Math.trunc(macro.id));
+    }
+  }
+  nextId = fresh;
 }
 
 function allIds() {
@@ -292,39 +456,94 @@ function savedState() {
   return { profiles, selectedProfile, selectedMacro, showMacroNames, macroEnabled };
 }
 
+// Every change counts; `storedChange` is the last change the host has stored. Saves run one at a time.
+let changeCount = 0;
+let storedChange = 0;
+let saving = null;
+let saveError = '';
+
+function hasUnsavedChanges() {
+  return storedChange !== changeCount;
+}
+
 function queueSave(publish = true) {
   if (!ready) return;
   if (publish) sendMacroState();
+  changeCount += 1;
   clearTimeout(saveTimer);
   saveTimer = setTimeout(writeState, SAVE_DELAY_MS);
 }
 
+// Writes the document until every change is stored; false when the host refused or could not be reached
+// (the changes stay unsaved and the next change or closing tries again).
 async function writeState() {
   clearTimeout(saveTimer);
   saveTimer = null;
+  while (saving) await saving;
+  if (!hasUnsavedChanges()) return true;
+  const upTo = changeCount;
+  saving = postState(JSON.stringify(savedState()));
+  const error = await saving;
+  saving = null;
+  if (error !== null) {
+    const first = saveError === '';
+    saveError = error;
+    if (first || !els.dialog.open) toast(`自动保存失败：${error}修改尚未保存，下次修改或关闭前会重试。`);
+    return false;
+  }
+  storedChange = Math.max(storedChange, upTo);
+  saveError = '';
+  return hasUnsavedChanges() ? writeState() : true;
+}
+
+// Posts one document; null when it was stored, else the host's refusal text or a generic one.
+async function postState(body, keepalive = false) {
   try {
     const response = await fetch('/api/state', {
       method: 'POST',
       headers: { 'Content-Type': 'application/json' },
-      body: JSON.stringify(savedState()),
+      body,
+      keepalive,
     });
-    if (!response.ok) throw new Error(`save answered ${response.status}`);
+    if (response.ok) return null;
+    const answer = await response.json().catch(() => null);
+    return answer && typeof answer.error === 'string' && answer.error ? answer.error : '请检查本地服务。';
   } catch {
-    toast('自动保存失败，请检查本地服务。');
+    return '请检查本地服务。';
   }
 }
 
-// A change still waiting for its timer is written now, so that closing never loses it.
-async function flushPendingSave() {
-  if (saveTimer !== null) await writeState();
+// The page is going away (reload, hidden, the window losing focus to the tray or another program): a
+// change still waiting for its timer is sent at once, in a request that outlives the page.
+function flushOnLeave() {
+  if (!ready || saveTimer === null || saving) return;
+  clearTimeout(saveTimer);
+  saveTimer = null;
+  const body = JSON.stringify(savedState());
+  const upTo = changeCount;
+  // keepalive requests are limited to 64 KiB; a larger document goes as an ordinary request.
+  saving = postState(body, body.length < 60000);
+  saving.then((error) => {
+    saving = null;
+    if (error === null) storedChange = Math.max(storedChange, upTo);
+    else saveError = error;
+    if (hasUnsavedChanges() && saveTimer === null) saveTimer = setTimeout(writeState, SAVE_DELAY_MS);
+  });
 }
 
 // ---------------------------------------------------------------------------------------------
 // Rendering
 
-function render() {
+function render({ save = true } = {}) {
   renderSidebar();
   const macro = currentMacro();
+  if (macro !== renderedMacro) {
+    // Another macro: the keys captured for the previous one and its test text are not carried over.
+    renderedMacro = macro;
+    capturedKeys = '';
+    resetModifierWatch(captureWatch);
+    els.testOutput.value = '';
+  }
   if (!macro) {
     els.editor.hidden = true;
     els.empty.hidden = false;
@@ -333,7 +552,7 @@ function render() {
   els.editor.hidden = false;
   els.empty.hidden = true;
   renderEditor(macro);
-  queueSave();
+  if (save) queueSave();
 }
 
 function renderSidebar() {
@@ -478,7 +697,7 @@ function renderEditor(macro) {
   else els.triggerLabel.removeAttribute('aria-controls');
   els.sequenceLabel.textContent = repeat ? '添加连发键' : '添加按键';
   els.sequence.placeholder = repeat ? '按下要连发的按键' : '按下要添加的按键';
-  els.sequence.value = '';
+  els.sequence.value = capturedKeys;
   setTimeInput(els.hold, macro.hold, 30);
   setTimeInput(els.gap, macro.gap, 50);
   els.macroEnabled.checked = macro.enabled !== false;
@@ -831,6 +1050,7 @@ function addCapturedSteps() {
   endRecording();
   for (const token of tokens) macro.steps.push({ key: tokenKey(token), hold: macro.hold, gap: macro.gap });
   macro.text = sequenceText(macro.steps);
+  capturedKeys = '';
   els.sequence.value = '';
   render();
   queueSave();
@@ -856,6 +1076,8 @@ function timeIsValid(input) {
 
 function showTimeError(input) {
   input.setAttribute('aria-invalid', 'true');
+  if (input === els.hold || input === els.gap) els.hold.closest('.sequence-entry').append(els.formError);
+  else els.sequenceKeys.after(els.formError);
   els.formError.textContent = `时间必须是 ${input.min}～60000 的整数毫秒。`;
 }
 
@@ -1074,10 +1296,15 @@ function onShortcutResult(message) {
 // ---------------------------------------------------------------------------------------------
 // Window commands
 
+// Closing waits for every change to be stored. While changes cannot be stored the window stays, and the
+// user is told why and may close anyway.
 async function closeWindow() {
   if (!hasWebView()) return;
-  await flushPendingSave();
-  postToHost('close');
+  if (!ready || !hasUnsavedChanges() || (await writeState())) {
+    postToHost('close');
+    return;
+  }
+  openConfirm(`修改无法保存：${saveError}仍要关闭吗？未保存的修改会丢失。`, '仍然关闭', () => postToHost('close'));
 }
 
 function onTopBarMouseDown(event) {
@@ -1106,7 +1333,7 @@ function onHostMessage(event) {
 
 function onMacroStatus(message) {
   setMasterSwitch(message.enabled === true);
-  if (message.message) toast(String(message.message));
+  if (message.message) statusToast(String(message.message));
 }
 
 function onMacroToggleResult(message) {
@@ -1135,36 +1362,131 @@ function submitConfirm(event) {
   if (action) action();
 }
 
+// A notice that must be read stays until the user acts (a key press or a click anywhere), then goes like
+// a toast; no status report from the host replaces it meanwhile.
+let noticeShown = false;
+
 function toast(text) {
-  els.toast.textContent = text;
-  els.toast.hidden = false;
+  noticeShown = false;
+  showToast(text);
   clearTimeout(toastTimer);
   toastTimer = setTimeout(() => {
     els.toast.hidden = true;
   }, TOAST_MS);
 }
 
+// A report of the host's (the engine switched on, and so on) that does not push a notice aside.
+function statusToast(text) {
+  if (!noticeShown) toast(text);
+}
+
+function noticeUntilUserActs(text) {
+  clearTimeout(toastTimer);
+  noticeShown = true;
+  showToast(text);
+}
+
+function onUserAction() {
+  if (!noticeShown) return;
+  noticeShown = false;
+  clearTimeout(toastTimer);
+  toastTimer = setTimeout(() => {
+    els.toast.hidden = true;
+  }, TOAST_MS);
+}
+
+// The toast is raised when at its place it would cover the test field at the bottom of the editor.
+function showToast(text) {
+  els.toast.textContent = text;
+  els.toast.classList.remove('raised');
+  els.toast.hidden = false;
+  if (els.editor.hidden) return;
+  const field = els.testOutput.getBoundingClientRect();
+  const toast = els.toast.getBoundingClientRect();
+  const covers = field.height > 0 && toast.top < field.bottom && field.top < toast.bottom;
+  els.toast.classList.toggle('raised', covers);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Modifiers pressed on their own: a press of Ctrl, Alt, Shift or Win waits; released with no other key
+// in between, the modifiers pressed make one key group ({Ctrl}, {Ctrl + Shift}).
+
+function modifierWatch() {
+  return { names: new Set(), usedByChord: false };
+}
+
+// Notes a key press; true when it was a modifier (which waits for its release).
+function watchModifierDown(watch, event) {
+  if (!isModifierEvent(event)) {
+    watch.usedByChord = watch.names.size > 0 || heldModifiers(event).length > 0;
+    return false;
+  }
+  watch.names.add(physicalKey(event).name);
+  return true;
+}
+
+// Notes a key release; the modifier group when the last modifier came up with no other key pressed.
+function watchModifierUp(watch, event) {
+  if (!isModifierEvent(event) || watch.names.size === 0) return '';
+  if (heldModifiers(event).length > 0) return '';
+  const text = watch.usedByChord ? '' : modifierChordText(watch.names);
+  watch.names.clear();
+  watch.usedByChord = false;
+  return text;
+}
+
+function resetModifierWatch(watch) {
+  watch.names.clear();
+  watch.usedByChord = false;
+}
+
 // ---------------------------------------------------------------------------------------------
 // Key capture box
 
+const captureWatch = modifierWatch();
+
+function appendCaptureToken(token) {
+  const box = els.sequence;
+  if (box.value.length + token.length > CAPTURE_LIMIT) return;
+  box.value += token;
+  capturedKeys = box.value;
+}
+
 function onSequenceKeydown(event) {
+  if (isFocusMove(event)) {
+    resetModifierWatch(captureWatch);
+    return;
+  }
   event.preventDefault();
   event.stopPropagation();
   if (event.repeat || recording) return;
+  if (watchModifierDown(captureWatch, event)) return;
   const box = els.sequence;
-  if (event.key === 'Backspace') {
+  const modifiers = heldModifiers(event);
+  const key = physicalKey(event);
+  // The keypad's decimal key is Delete with NumLock off: only the keys themselves edit the box.
+  if (modifiers.length === 0 && key.name === 'Backspace') {
     box.value = splitTokens(box.value).slice(0, -1).join('');
+    capturedKeys = box.value;
     return;
   }
-  if (event.key === 'Delete') {
+  if (modifiers.length === 0 && key.name === 'Delete') {
     box.value = '';
+    capturedKeys = '';
     return;
   }
-  const name = physicalKeyName(event);
-  if (!name) return;
-  const token = keyToken(name);
-  if (box.value.length + token.length > CAPTURE_LIMIT) return;
-  box.value += token;
+  if (key.ignored) return;
+  if (key.refused) {
+    refuseKey(key.refused);
+    return;
+  }
+  appendCaptureToken(modifiers.length ? `{${chordText(modifiers, key.name)}}` : keyToken(key.name));
+}
+
+function onSequenceKeyup(event) {
+  if (recording) return;
+  const group = watchModifierUp(captureWatch, event);
+  if (group) appendCaptureToken(`{${group}}`);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -1175,6 +1497,14 @@ function startTriggerRecording() {
   endRecording();
   recording = { type: 'trigger' };
   paintRecording();
+}
+
+function onTriggerKeydown(event) {
+  if (recording || event.repeat) return;
+  if (event.key === 'Enter' || event.key === ' ') {
+    event.preventDefault();
+    startTriggerRecording();
+  }
 }
 
 function startStepRecording(index) {
@@ -1216,21 +1546,38 @@ function paintRecording() {
 
 function onRecordingKeydown(event) {
   if (!recording) return;
+  if (isFocusMove(event)) {
+    endRecording(); // the focus moves on
+    return;
+  }
   event.preventDefault();
   event.stopPropagation();
   if (event.key === 'Escape') {
     endRecording();
     return;
   }
-  if (MODIFIER_KEYS.has(event.key)) return;
+  // A modifier on its own is waited through: the key pressed with it ends the recording.
+  if (event.repeat || isModifierEvent(event)) return;
+  const key = physicalKey(event);
+  if (key.ignored) return;
+  if (key.refused) {
+    refuseKey(key.refused);
+    return;
+  }
+  const modifiers = heldModifiers(event);
+  if (recording.type === 'trigger') finishRecording(chordText(modifiers, key.name));
+  else finishRecording(modifiers.length ? chordText(modifiers, key.name) : key.name);
+}
+
+function finishRecording(text) {
   const macro = currentMacro();
   const finished = recording;
   recording = null;
   if (!macro) return;
   if (finished.type === 'trigger') {
-    macro.trigger = shortcutText(event);
+    macro.trigger = text;
   } else if (finished.index < macro.steps.length) {
-    macro.steps[finished.index].key = recordedStepKey(event);
+    macro.steps[finished.index].key = text;
     macro.text = sequenceText(macro.steps);
   }
   render();
@@ -1266,9 +1613,9 @@ function testSteps(macro, indexes) {
   return indexes.map((index) => ({ index, key: macro.steps[index].key, hold: macro.steps[index].hold, gap: macro.steps[index].gap }));
 }
 
-function startTest(id, steps, mode) {
+function startTest(id, steps, mode, key = 0) {
   stopTest();
-  const test = { id, mode, timer: null, highlight: null };
+  const test = { id, mode, key, timer: null, highlight: null };
   activeTest = test;
   if (mode === 'latch') runHoldLast(test, steps);
   else runTimedPass(test, steps, mode === 'loop');
@@ -1362,63 +1709,78 @@ function runHoldLast(test, steps) {
   press();
 }
 
+// Keys held in the test field, by the code the keyboard hook would report.
+const testPressed = new Set();
+
+// The engine's modifier test: Shift, Ctrl, Alt and Win are held on either side.
+function testModifierHeld(code, event) {
+  if (code === 16) return event.shiftKey || testPressed.has(160) || testPressed.has(161);
+  if (code === 17) return event.ctrlKey || testPressed.has(162) || testPressed.has(163);
+  if (code === 18) return event.altKey || testPressed.has(164) || testPressed.has(165);
+  if (code === 91) return event.metaKey || testPressed.has(91) || testPressed.has(92);
+  return testPressed.has(code);
+}
+
+// Starts a test exactly when the engine would start the macro: the pressed key is the trigger's last key
+// and every key before it is held (other keys may be held too); a held key's auto-repeat starts nothing.
 function onTestKeydown(event) {
   if (event.isComposing || event.keyCode === 229 || recording) return;
+  const code = hookKeyCode(event);
+  const fresh = code !== 0 && !testPressed.has(code) && !event.repeat;
+  if (code !== 0) testPressed.add(code);
   const macro = currentMacro();
-  if (!macro) return;
+  if (!macro || code === 0) return;
   if (macro.behavior === 'repeat') {
-    startRepeatTest(event, macro);
+    startRepeatTest(event, macro, code, fresh);
     return;
   }
-  if (!macro.trigger || shortcutText(event).toLowerCase() !== macro.trigger.toLowerCase()) return;
+  const keys = engineKeyList(macro.trigger || '', false);
+  if (keys.length === 0 || keys[keys.length - 1] !== code) return;
+  if (!keys.slice(0, -1).every((modifier) => testModifierHeld(modifier, event))) return;
   event.preventDefault();
+  if (!fresh) return;
   const trigger = macro.trigger.toLowerCase();
   const all = macro.steps.map((step, index) => index);
   const id = `${macro.behavior}:${trigger}`;
   if (activeTest && activeTest.id === id) return;
-  if (macro.behavior === 'hold') startTest(id, testSteps(macro, all), 'loop');
-  else if (macro.behavior === 'latch') startTest(id, testSteps(macro, all), 'latch');
-  else if (!event.repeat) startTest(id, testSteps(macro, all), 'once');
+  const mode = macro.behavior === 'hold' ? 'loop' : macro.behavior === 'latch' ? 'latch' : 'once';
+  startTest(id, testSteps(macro, all), mode, code);
 }
 
-function startRepeatTest(event, macro) {
-  const name = physicalKeyName(event).toLowerCase();
-  if (!name) return;
-  const index = macro.steps.findIndex((step) => String(step.key).toLowerCase() === name);
+function startRepeatTest(event, macro, code, fresh) {
+  const index = macro.steps.findIndex((step) => {
+    const keys = engineKeyList(step.key, true);
+    return keys.length === 1 && keys[0] === code;
+  });
   if (index < 0) return;
   event.preventDefault();
-  const id = 'repeat:' + name;
+  if (!fresh) return;
+  const id = 'repeat:' + String(macro.steps[index].key).toLowerCase();
   if (activeTest && activeTest.id === id) return;
-  startTest(id, testSteps(macro, [index]), 'loop');
+  startTest(id, testSteps(macro, [index]), 'loop', code);
 }
 
 function onTestKeyup(event) {
+  const code = hookKeyCode(event);
+  testPressed.delete(code);
   if (!activeTest) return;
-  const [kind, key] = splitTestId(activeTest.id);
-  const released = [keyName(event).toLowerCase(), physicalKeyName(event).toLowerCase()];
+  const kind = activeTest.id.slice(0, activeTest.id.indexOf(':'));
   if (kind === 'hold') stopTest();
-  else if (kind === 'repeat' && released.includes(key)) stopTest();
-  else if (kind === 'latch' && released.includes(lastTriggerKey(key))) stopTest();
-}
-
-function splitTestId(id) {
-  const colon = id.indexOf(':');
-  return [id.slice(0, colon), id.slice(colon + 1)];
-}
-
-function lastTriggerKey(trigger) {
-  const parts = trigger.split('+').map((part) => part.trim()).filter(Boolean);
-  return parts.length ? parts[parts.length - 1] : '';
+  else if ((kind === 'repeat' || kind === 'latch') && code === activeTest.key) stopTest();
 }
 
 function runSinglePass() {
   const macro = currentMacro();
   if (!macro) return;
   endRecording();
+  if (macro.steps.length === 0) {
+    toast('这个宏还没有按键，没有可测试的内容。');
+    return;
+  }
+  toast('正在按设定时间运行一次测试。');
   els.testOutput.focus();
   const all = macro.steps.map((step, index) => index);
   startTest('once:' + String(macro.trigger).toLowerCase(), testSteps(macro, all), 'once');
-  toast('正在按设定时间运行一次测试。');
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -1467,6 +1829,8 @@ function bindEvents() {
   els.behavior.addEventListener('keydown', onBehaviorKeydown);
 
   els.sequence.addEventListener('keydown', onSequenceKeydown);
+  els.sequence.addEventListener('keyup', onSequenceKeyup);
+  els.sequence.addEventListener('blur', () => resetModifierWatch(captureWatch));
   els.sequence.addEventListener('paste', (event) => event.preventDefault());
   els.sequence.addEventListener('drop', (event) => event.preventDefault());
   els.addSequence.addEventListener('click', addCapturedSteps);
@@ -1477,18 +1841,38 @@ function bindEvents() {
   els.hold.addEventListener('blur', () => restoreMacroTime('hold', els.hold));
   els.gap.addEventListener('blur', () => restoreMacroTime('gap', els.gap));
 
-  els.trigger.addEventListener('focus', startTriggerRecording);
   els.trigger.addEventListener('click', startTriggerRecording);
+  els.trigger.addEventListener('keydown', onTriggerKeydown);
   document.addEventListener('keydown', onRecordingKeydown, true);
   document.addEventListener('focusout', onRecordingFocusOut);
   window.addEventListener('blur', () => {
     endRecording();
     stopTest();
+    testPressed.clear();
+    flushOnLeave();
   });
+  // Pending changes are written before the page goes: on a reload, when it is hidden, and when Alt goes
+  // down (Alt+F4 closes the window without asking the page).
+  window.addEventListener('pagehide', flushOnLeave);
+  document.addEventListener('visibilitychange', () => {
+    if (document.visibilityState === 'hidden') flushOnLeave();
+  });
+  document.addEventListener(
+    'keydown',
+    (event) => {
+      if (event.key === 'Alt') flushOnLeave();
+    },
+    true,
+  );
+  document.addEventListener('pointerdown', onUserAction, true);
+  document.addEventListener('keydown', onUserAction, true);
 
   els.testOutput.addEventListener('keydown', onTestKeydown);
   els.testOutput.addEventListener('keyup', onTestKeyup);
-  els.testOutput.addEventListener('blur', stopTest);
+  els.testOutput.addEventListener('blur', () => {
+    stopTest();
+    testPressed.clear();
+  });
   els.runTest.addEventListener('click', runSinglePass);
 
   els.shortcutForm.addEventListener('submit', submitSettings);
@@ -1517,7 +1901,8 @@ async function start() {
   els.enableMacros.checked = macroEnabled;
   els.enableMacros.disabled = false;
   els.enableMacrosControl.title = bridge ? '在设置中查看宏总开关快捷键' : '仅桌面软件可用；点击可查看说明';
-  render();
+  // A repaired or unusable stored file stays as it is until the user changes something.
+  render({ save: loadOutcome === 'none' || loadOutcome === 'loaded' });
   sendMacroState();
 }
 

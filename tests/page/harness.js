@@ -3,6 +3,7 @@
 // server and state store, Debian's Chromium through playwright-core, and a stand-in for the desktop
 // host's web-message bridge.
 
+const assert = require('node:assert/strict');
 const { spawn } = require('node:child_process');
 const fs = require('node:fs');
 const os = require('node:os');
@@ -174,6 +175,31 @@ async function closePage(page) {
   await page.context().close();
 }
 
+// One Chromium for the test file that calls this (launched before its first test, closed after its last)
+// and `withPage(options, body)`, which runs `body(page, server)` on a fresh page server and page:
+// `options.server` goes to startServer, `options.page` to openPage. The page must have thrown nothing.
+function pageSuite(test) {
+  let browser = null;
+  test.before(async () => {
+    browser = await launchBrowser();
+  });
+  test.after(async () => {
+    await browser.close();
+  });
+  async function withPage(options, body) {
+    const server = await startServer(options.server);
+    try {
+      const page = await openPage(browser, server, options.page);
+      await body(page, server);
+      assert.deepEqual(page.errors, []);
+      await closePage(page);
+    } finally {
+      await server.stop();
+    }
+  }
+  return { withPage, browser: () => browser };
+}
+
 // A stored document in the shape the page writes.
 function stateWith(profiles, extra = {}) {
   return {
@@ -218,6 +244,7 @@ module.exports = {
   waitForState,
   toastText,
   closePage,
+  pageSuite,
   stateWith,
   macro,
 };

@@ -6,25 +6,7 @@ const test = require('node:test');
 const assert = require('node:assert/strict');
 const h = require('./harness');
 
-let browser;
-test.before(async () => {
-  browser = await h.launchBrowser();
-});
-test.after(async () => {
-  await browser.close();
-});
-
-async function withPage(options, body) {
-  const server = await h.startServer(options.server);
-  try {
-    const page = await h.openPage(browser, server, options.page);
-    await body(page, server);
-    assert.deepEqual(page.errors, []);
-    await h.closePage(page);
-  } finally {
-    await server.stop();
-  }
-}
+const { withPage, browser } = h.pageSuite(test);
 
 const oneMacro = (extra) => h.stateWith([{ id: 1, name: '甲', program: '', macros: [h.macro(2)] }], extra);
 
@@ -202,7 +184,7 @@ test('a stored hotkey preview that is zero or not a number falls back to F8', as
     await t.test(stored, async () => {
       const server = await h.startServer({ state: oneMacro() });
       try {
-        const context = await browser.newContext();
+        const context = await browser().newContext();
         await context.addInitScript((value) => localStorage.setItem('macro-toggle-preview', value), stored);
         const page = await context.newPage();
         await page.goto(server.url + '/');

@@ -5,25 +5,7 @@ const test = require('node:test');
 const assert = require('node:assert/strict');
 const h = require('./harness');
 
-let browser;
-test.before(async () => {
-  browser = await h.launchBrowser();
-});
-test.after(async () => {
-  await browser.close();
-});
-
-async function withPage(options, body) {
-  const server = await h.startServer(options.server);
-  try {
-    const page = await h.openPage(browser, server, options.page);
-    await body(page, server);
-    assert.deepEqual(page.errors, []);
-    await h.closePage(page);
-  } finally {
-    await server.stop();
-  }
-}
+const { withPage } = h.pageSuite(test);
 
 const withMacro = (fields) => ({ server: { state: h.stateWith([{ id: 1, name: '甲', program: '', macros: [h.macro(2, fields)] }]) } });
 
@@ -33,10 +15,10 @@ test('the capture box names physical keys and keeps its own editing rules', asyn
     await box.click();
     const presses = ['Shift+KeyA', 'Digit1', 'Numpad7', 'Space', 'Semicolon', 'Shift+Slash', 'ArrowLeft', 'Escape', 'Control', 'Meta'];
     for (const key of presses) await page.keyboard.press(key);
-    assert.equal(await box.inputValue(), '{Shift}a1{Num7}{Space};{Shift}/{Left}{Esc}{Ctrl}{Win}');
+    assert.equal(await box.inputValue(), '{Shift + A}1{Num7}{Space};{Shift + /}{Left}{Esc}{Ctrl}{Win}');
     await page.keyboard.press('Backspace');
     await page.keyboard.press('Backspace');
-    assert.equal(await box.inputValue(), '{Shift}a1{Num7}{Space};{Shift}/{Left}{Esc}');
+    assert.equal(await box.inputValue(), '{Shift + A}1{Num7}{Space};{Shift + /}{Left}{Esc}');
     await page.keyboard.press('Delete');
     assert.equal(await box.inputValue(), '');
 
@@ -77,12 +59,14 @@ test('"添加" turns the box into steps with the macro times and rebuilds the te
   });
 });
 
-test('re-recording a step stores the typed key, or the physical key when the host cannot name it', async (t) => {
+test('re-recording a step stores the physical key, with the modifiers held as one chord', async (t) => {
   const cases = [
-    { press: 'Shift+KeyA', key: 'A', text: 'Ab' },
+    { press: 'KeyA', key: 'a', text: 'ab' },
+    { press: 'Shift+KeyA', key: 'Shift + A', text: '{Shift + A}b' },
     { press: 'F7', key: 'F7', text: '{F7}b' },
     { press: 'Space', key: 'Space', text: '{Space}b' },
-    { press: 'Shift+Digit1', key: '1', text: '1b' },
+    { press: 'Shift+Digit1', key: 'Shift + 1', text: '{Shift + 1}b' },
+    { press: 'Control+Alt+KeyC', key: 'Ctrl + Alt + C', text: '{Ctrl + Alt + C}b' },
     { press: 'ArrowUp', key: 'Up', text: '{Up}b' },
   ];
   for (const item of cases) {

@@ -12,13 +12,9 @@ const h = require('./harness');
 
 const SCREENSHOTS = process.env.KES_PAGE_SCREENSHOTS || path.join(__dirname, '..', '..', 'build', 'page-screenshots');
 
-let browser;
-test.before(async () => {
+const { browser } = h.pageSuite(test);
+test.before(() => {
   fs.mkdirSync(SCREENSHOTS, { recursive: true });
-  browser = await h.launchBrowser();
-});
-test.after(async () => {
-  await browser.close();
 });
 
 function richState() {
@@ -93,7 +89,7 @@ for (const item of desktopCases) {
   test(`desktop layout at ${item.width} × ${item.height}`, async () => {
     const server = await h.startServer({ state: richState() });
     try {
-      const page = await h.openPage(browser, server, { viewport: { width: item.width, height: item.height } });
+      const page = await h.openPage(browser(), server, { viewport: { width: item.width, height: item.height } });
       await shoot(page, `desktop-${item.width}x${item.height}`);
       await checkCommon(page, item.width);
 
@@ -147,7 +143,7 @@ test('browser layout, open menus and dialogs', async () => {
   ];
   const server = await h.startServer({ state: richState(), windows });
   try {
-    const page = await h.openPage(browser, server, { desktop: false, bridge: false, viewport: { width: 1100, height: 860 } });
+    const page = await h.openPage(browser(), server, { desktop: false, bridge: false, viewport: { width: 1100, height: 860 } });
     await shoot(page, 'browser-1100x860');
     await checkCommon(page, 1100);
     const card = await box(page, '.app');
@@ -192,7 +188,7 @@ test('browser layout, open menus and dialogs', async () => {
 test('the desktop key list in advanced mode and a running test highlight', async () => {
   const server = await h.startServer({ state: richState() });
   try {
-    const page = await h.openPage(browser, server);
+    const page = await h.openPage(browser(), server);
     await page.click('.advanced-toggle');
     await page.hover('#sequence-key-2');
     await page.evaluate(() => document.getElementById('sequence-key-4').classList.add('test-active'));
@@ -208,7 +204,7 @@ test('the desktop key list in advanced mode and a running test highlight', async
 test('theme values, reduced motion and more contrast', async () => {
   const server = await h.startServer({ state: richState() });
   try {
-    const page = await h.openPage(browser, server);
+    const page = await h.openPage(browser(), server);
     const theme = await page.evaluate(() => {
       const root = getComputedStyle(document.documentElement);
       const names = ['--muted', '--line', '--green', '--soft', '--surface'];
@@ -238,5 +234,43 @@ test('theme values, reduced motion and more contrast', async () => {
     await h.closePage(page);
   } finally {
     await server.stop();
+  }
+});
+
+// The trigger row holds at every window width: the field, the four behaviour buttons and "启用此宏" never
+// overlap, no label is cut, and everything stays inside the editor.
+test('the trigger row at 760, 900, 1100 and 1430 px', async (t) => {
+  for (const width of [760, 900, 1100, 1201, 1430, 1920]) {
+    await t.test(`${width} px`, async () => {
+      const server = await h.startServer({ state: richState() });
+      try {
+        const page = await h.openPage(browser(), server, { viewport: { width, height: 860 } });
+        await shoot(page, `trigger-row-${width}`);
+        const parts = await page.evaluate(() =>
+          ['#trigger-label', '#trigger', ...[...document.querySelectorAll('#behavior button')].map((_, i) => `#behavior button:nth-child(${i + 1})`), '#macro-enabled-control'].map((selector) => {
+            const node = document.querySelector(selector);
+            const rect = node.getBoundingClientRect();
+            return { selector, x: rect.x, y: rect.y, width: rect.width, height: rect.height, cut: node.scrollWidth > node.clientWidth + 1 };
+          }),
+        );
+        const editor = await box(page, '#panel-sequence');
+        for (const part of parts) {
+          assert.equal(part.cut, false, `${part.selector} is cut at ${width}`);
+          assert.ok(part.x >= editor.x - 0.5 && part.x + part.width <= editor.x + editor.width + 0.5, `${part.selector} inside the editor at ${width}`);
+        }
+        // The behaviour buttons are one control: neighbours share their 1px border.
+        const shrunk = parts.map((part) => (part.selector.startsWith('#behavior') ? { ...part, x: part.x + 1, width: part.width - 1 } : part));
+        for (let i = 0; i < shrunk.length; i += 1) {
+          for (let j = i + 1; j < shrunk.length; j += 1) {
+            assert.ok(!overlaps(shrunk[i], shrunk[j]), `${parts[i].selector} overlaps ${parts[j].selector} at ${width}`);
+          }
+        }
+        const texts = await page.locator('#behavior button').allTextContents();
+        assert.deepEqual(texts, ['按下执行一次', '按住时循环', '单键连发', '按住保持末键']);
+        await h.closePage(page);
+      } finally {
+        await server.stop();
+      }
+    });
   }
 });

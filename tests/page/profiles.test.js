@@ -5,25 +5,7 @@ const test = require('node:test');
 const assert = require('node:assert/strict');
 const h = require('./harness');
 
-let browser;
-test.before(async () => {
-  browser = await h.launchBrowser();
-});
-test.after(async () => {
-  await browser.close();
-});
-
-async function withPage(options, body) {
-  const server = await h.startServer(options.server);
-  try {
-    const page = await h.openPage(browser, server, options.page);
-    await body(page, server);
-    assert.deepEqual(page.errors, []);
-    await h.closePage(page);
-  } finally {
-    await server.stop();
-  }
-}
+const { withPage } = h.pageSuite(test);
 
 const twoProfiles = () =>
   h.stateWith([

@@ -6,9 +6,11 @@
 // Prints the port on standard output, then serves until the lifetime (default 600 s) has passed or
 // its standard input, when that is a pipe or socket, is closed. FILE holds the program list that
 // "/api/windows" answers, read on every request: a JSON array of entries, or {"fail": "text"} to make the
-// listing throw that text.
+// listing throw that text. POST "/test/trigger-keys" and "/test/step-keys" answer the key codes that the
+// host's parser reads from the body (a JSON array), as for a trigger and for a step.
 
 #include "LoopbackHttpServer.h"
+#include "engine/KeyNames.h"
 #include "storage/Log.h"
 #include "storage/StateStore.h"
 #include "webhost/ResourceServer.h"
@@ -88,6 +90,11 @@ kes::pageserver::HttpResponse serve(const kes::pageserver::HttpRequest& request,
         return count;
     };
     const auto path = kes::requestPathFromUri(request.target);
+    // The host's key parser, for tests that compare what the page stores with what the engine reads.
+    if (request.method == "POST" && (path == "/test/trigger-keys" || path == "/test/step-keys")) {
+        const nlohmann::json keys = kes::parseKeyList(request.body, path == "/test/step-keys");
+        return {200, kes::reasonPhrase(200), "Content-Type: application/json\r\n", keys.dump()};
+    }
     const auto response = kes::serveLocalRequest(request.method, path, readBody, store, windows);
     return {response.status, kes::reasonPhrase(response.status), kes::responseHeaderText(response),
             response.body};
