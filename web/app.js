@@ -516,7 +516,11 @@ async function postState(body, keepalive = false) {
 // The page is going away (reload, hidden, the window losing focus to the tray or another program): a
 // change still waiting for its timer is sent at once, in a request that outlives the page.
 function flushOnLeave() {
-  if (!ready || saveTimer === null || saving) return;
+  if (!ready || saveTimer === null) return;
+  if (saving) {
+    saving.then(() => Promise.resolve()).then(flushOnLeave);
+    return;
+  }
   clearTimeout(saveTimer);
   saveTimer = null;
   const body = JSON.stringify(savedState());
