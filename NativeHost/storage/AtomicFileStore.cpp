@@ -3,8 +3,10 @@
 #include "platform/FileSystem.h"
 #include "platform/Process.h"
 
+#include <algorithm>
 #include <stdexcept>
 #include <system_error>
+#include <vector>
 
 namespace kes {
 
@@ -15,6 +17,31 @@ fs::path atomicTemporaryPath(const fs::path& target) {
     temporary += ".part-" + std::to_string(platform::currentProcessId());
     return temporary;
 }
+
+namespace {
+
+// A writer that died between writing its temporary file and moving it (killed, or the power gone) leaves
+// that file behind under its own process id. The next successful save of the same target removes such
+// leftovers, so they never pile up beside the user's files.
+void removeLeftoverTemporaryFiles(const fs::path& target) {
+    const fs::path::string_type prefix = target.filename().native() + fs::path(".part-").native();
+    const fs::path directory = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    std::error_code ec;
+    std::vector<fs::path> leftovers;
+    for (fs::directory_iterator it(directory, ec), end; !ec && it != end; it.increment(ec)) {
+        const fs::path::string_type name = it->path().filename().native();
+        if (name.size() > prefix.size() && name.compare(0, prefix.size(), prefix) == 0 &&
+            std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix.size()), name.end(),
+                        [](auto c) { return c >= '0' && c <= '9'; })) {
+            leftovers.push_back(it->path());
+        }
+    }
+    for (const fs::path& leftover : leftovers) {
+        platform::deleteFileQuietly(leftover);
+    }
+}
+
+} // namespace
 
 void writeFileAtomically(const fs::path& target, const std::string& content) {
     const fs::path directory = target.parent_path();
@@ -33,6 +60,7 @@ void writeFileAtomically(const fs::path& target, const std::string& content) {
         platform::deleteFileQuietly(temporary);
         throw std::runtime_error("替换文件失败，原文件已保留");
     }
+    removeLeftoverTemporaryFiles(target);
 }
 
 std::string readFileBytes(const fs::path& path) {

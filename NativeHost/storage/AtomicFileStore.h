@@ -12,7 +12,8 @@ inline constexpr std::uintmax_t maxJsonDocumentSize = 1048576;
 // target + ".part-" + process id: the temporary file beside the target.
 std::filesystem::path atomicTemporaryPath(const std::filesystem::path& target);
 
-// Replaces `target` as a whole: a reader sees the old file or the new one, never a partial one.
+// Replaces `target` as a whole: a reader sees the old file or the new one, never a partial one. A successful
+// write also removes the temporary files of this target that writers which died mid-write left behind.
 // Throws a filesystem error "create_directories", "写入文件失败" (the target untouched, the temporary file
 // may remain) or "替换文件失败，原文件已保留" (the target untouched, the temporary file deleted).
 void writeFileAtomically(const std::filesystem::path& target, const std::string& content);

@@ -58,6 +58,36 @@ TEST(AtomicFileStore, TemporaryNameIsTargetPlusPartAndProcessId) {
     EXPECT_EQ(kes::atomicTemporaryPath(target), expected);
 }
 
+TEST(AtomicFileStore, ASuccessfulWriteRemovesTemporaryFilesThatKilledWritersLeft) {
+    kes::test::ScratchDirectory scratch("atomic-leftovers");
+    const fs::path target = scratch / u8"Kestrava配置.json";
+    putFileBytes(target, "old");
+    // Left by writers killed between writing and moving, under their own process ids.
+    putFileBytes(scratch / u8"Kestrava配置.json.part-4242", "partial");
+    putFileBytes(scratch / u8"Kestrava配置.json.part-17", "");
+    // Not leftovers of this target: other files, other targets, names that are no process id.
+    putFileBytes(scratch / u8"关闭方式.json.part-4242", "other target");
+    putFileBytes(scratch / u8"Kestrava配置.json.part-", "no id");
+    putFileBytes(scratch / u8"Kestrava配置.json.part-12x", "no id");
+    putFileBytes(scratch / u8"Kestrava配置.json.migration-17", "migration");
+
+    kes::writeFileAtomically(target, "new");
+    EXPECT_EQ(fileBytes(target), "new");
+    EXPECT_EQ(entryNames(scratch.path()),
+              (std::vector<std::string>{"Kestrava配置.json", "Kestrava配置.json.migration-17",
+                                        "Kestrava配置.json.part-", "Kestrava配置.json.part-12x",
+                                        "关闭方式.json.part-4242"}));
+}
+
+TEST(AtomicFileStore, AFailedWriteLeavesTheOtherLeftoversAlone) {
+    kes::test::ScratchDirectory scratch("atomic-leftovers-failed");
+    const fs::path target = scratch / u8"配置.json";
+    putFileBytes(target / "inside.txt", "old");
+    putFileBytes(scratch / u8"配置.json.part-4242", "partial");
+    EXPECT_EQ(messageOf([&] { kes::writeFileAtomically(target, "new"); }), "替换文件失败，原文件已保留");
+    EXPECT_EQ(entryNames(scratch.path()), (std::vector<std::string>{"配置.json", "配置.json.part-4242"}));
+}
+
 TEST(AtomicFileStore, FailedReplaceKeepsTheTargetAndRemovesTheTemporary) {
     kes::test::ScratchDirectory scratch("atomic-failed-move");
     // A directory that holds a file cannot be replaced by a file on any system.
