@@ -443,15 +443,6 @@ function assignFreshIds(list, repairs) {
   nextId = fresh;
 }
 
-function allIds() {
-  const ids = [];
-  for (const profile of profiles) {
-    ids.push(profile.id);
-    for (const macro of profile.macros) ids.push(macro.id);
-  }
-  return ids.filter((id) => typeof id === 'number' && Number.isFinite(id));
-}
-
 function savedState() {
   return { profiles, selectedProfile, selectedMacro, showMacroNames, macroEnabled };
 }
