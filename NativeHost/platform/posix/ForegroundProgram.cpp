@@ -1,10 +1,13 @@
 #include "platform/ForegroundProgram.h"
 
+#include "platform/posix/DesktopBackend.h"
+
 namespace kes::platform {
 
-// No foreground window is known here until a desktop host brings one.
+// Known only through a connected desktop host.
 std::optional<std::wstring> foregroundProgramPath() {
-    return std::nullopt;
+    const auto& query = desktopBackend().foregroundProgramPath;
+    return query ? query() : std::nullopt;
 }
 
 } // namespace kes::platform

@@ -1,5 +1,7 @@
 #include "platform/KeyEvents.h"
 
+#include "platform/posix/DesktopBackend.h"
+
 #include <array>
 #include <stdexcept>
 
@@ -88,8 +90,12 @@ constexpr std::array<unsigned char, 256> scanCodes = makeScanCodes();
 
 } // namespace
 
-void sendKeyEvent(unsigned char, unsigned char, unsigned long) {
-    throw std::runtime_error("此系统暂不支持按键输出");
+// Through a connected desktop host only.
+void sendKeyEvent(unsigned char vk, unsigned char scan, unsigned long flags) {
+    const auto& send = desktopBackend().sendKeyEvent;
+    if (!send)
+        throw std::runtime_error("此系统暂不支持按键输出");
+    send(vk, scan, flags);
 }
 
 unsigned scanCodeOf(int vk) {

@@ -1,10 +1,13 @@
 #include "platform/KeyboardHook.h"
 
+#include "platform/posix/DesktopBackend.h"
+
 namespace kes::platform {
 
-// No system-wide keyboard hook exists here until a desktop host brings one.
-std::unique_ptr<KeyboardHook> installKeyboardHook(KeyboardHookHandler) {
-    return nullptr;
+// The desktop host's hook, or none when no desktop host is connected.
+std::unique_ptr<KeyboardHook> installKeyboardHook(KeyboardHookHandler handler) {
+    const auto& install = desktopBackend().installKeyboardHook;
+    return install ? install(handler) : nullptr;
 }
 
 } // namespace kes::platform

@@ -4,6 +4,9 @@
 #include "shell/EarlyStartup.h"
 #include "shell/FatalReport.h"
 #include "shell/HostContext.h"
+#ifdef KES_LINUX_DESKTOP
+#include "shell/gtk/LinuxDesktop.h"
+#endif
 
 #include <exception>
 #include <string>
@@ -24,8 +27,12 @@ int main(int argc, char** argv) {
         if (const std::optional<int> exitCode = kes::runEarlyStartup(context)) {
             return *exitCode;
         }
+#ifdef KES_LINUX_DESKTOP
+        return kes::gtk::runLinuxDesktop(context, argc, argv);
+#else
         kes::platform::writeStandardError("Kestrava：桌面窗口尚未实现，只能运行命令行模式。\n");
         return 1;
+#endif
     } catch (const std::exception& e) {
         kes::reportFatal(e.what());
         return 1;
