@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <stdexcept>
 
 namespace kes::platform::x11 {
@@ -347,6 +348,12 @@ void X11Desktop::handleGrabbedPress(const void* data) {
     const X11KeyEvent event{X11KeySource::Grabbed, true, press->detail, press->sourceid};
     const auto routed = router_.route(event);
     bool swallow = false;
+    // A job started by this press must not send its keys while the keyboard is still ours: they would
+    // reach the grab instead of the focused window.
+    {
+        std::lock_guard gate(gateLock_);
+        decisionPending_ = true;
+    }
     if (routed && handler_ != nullptr && claimedKeycodes_.count(press->detail) != 0) {
         const int vk = virtualKeyOfKeycode(press->detail);
         if (vk != 0) {
@@ -375,12 +382,22 @@ void X11Desktop::handleGrabbedPress(const void* data) {
     } else {
         XIAllowEvents(display, press->deviceid, XIReplayDevice, CurrentTime);
     }
-    XFlush(display);
+    XSync(display, False);
+    {
+        std::lock_guard gate(gateLock_);
+        decisionPending_ = false;
+    }
+    gateOpen_.notify_all();
     if (hotkeyAction)
         hotkeyAction();
 }
 
 void X11Desktop::sendKey(int vk, bool up) {
+    {
+        // Bounded, so that a stalled user-interface thread cannot hold a job forever.
+        std::unique_lock gate(gateLock_);
+        gateOpen_.wait_for(gate, std::chrono::milliseconds(250), [this] { return !decisionPending_; });
+    }
     std::lock_guard lock(outputLock_);
     const std::vector<int> keycodes = keycodesOf(*output_, vk);
     if (keycodes.empty())

@@ -3,6 +3,7 @@
 #include "platform/ProgramWindows.h"
 #include "platform/x11/KeyRouter.h"
 
+#include <condition_variable>
 #include <functional>
 #include <map>
 #include <memory>
@@ -72,6 +73,9 @@ private:
     std::unique_ptr<Connection> events_; // user-interface thread only
     std::unique_ptr<Connection> output_; // any thread, under outputLock_
     std::mutex outputLock_;
+    std::mutex gateLock_; // key output waits while a grabbed press is being decided
+    std::condition_variable gateOpen_;
+    bool decisionPending_ = false;
     int inputOpcode_ = 0;
 
     KeyRouter router_;

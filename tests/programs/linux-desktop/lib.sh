@@ -1,12 +1,14 @@
 # Shared by the Linux desktop checks: a private virtual display with a window manager that keeps
-# _NET_ACTIVE_WINDOW, a data root, and the program from the native build.
+# _NET_ACTIVE_WINDOW, and the program from the native build.
 #
 #   kes_desktop_start             start Xvfb and openbox; exports DISPLAY
 #   kes_desktop_stop              stop what kes_desktop_start started
 #   kes_seed_state DIR JSON       write JSON as the state document in DIR
+#   kes_report_member FILE NAME   the JSON value of a member of a report, as Python prints it
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../../.." && pwd)
 . "$root/scripts/lib/xwine.sh"
+. "$root/scripts/lib/checks.sh"
 native=${KES_NATIVE_BUILD:-$root/build/native}
 kestrava=$native/kestrava
 kes_wm_pid=""
@@ -17,15 +19,12 @@ kes_desktop_start() {
     openbox --sm-disable >/dev/null 2>&1 &
     kes_wm_pid=$!
     # The window manager is ready once it has claimed the screen.
-    local waited=0
-    until xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; do
-        ((waited++ < 100)) || { echo "error: openbox did not start" >&2; return 1; }
-        sleep 0.1
-    done
+    wait_until 10 eval 'xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"' ||
+        { echo "error: openbox did not start" >&2; return 1; }
 }
 
 kes_desktop_stop() {
-    [ -n "$kes_wm_pid" ] && kill "$kes_wm_pid" 2>/dev/null && wait "$kes_wm_pid" 2>/dev/null
+    [ -n "$kes_wm_pid" ] && kes_end_process "$kes_wm_pid"
     kes_wm_pid=""
     kes_stop_xwine
 }
@@ -33,4 +32,8 @@ kes_desktop_stop() {
 kes_seed_state() {
     mkdir -p "$1"
     printf '%s\n' "$2" >"$1/Kestrava配置.json"
+}
+
+kes_report_member() {
+    python3 -c 'import json,sys; print(repr(json.load(open(sys.argv[1])).get(sys.argv[2])))' "$1" "$2" 2>/dev/null
 }

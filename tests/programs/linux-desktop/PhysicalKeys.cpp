@@ -1,0 +1,70 @@
+// Presses keys on the display's own keyboard device (not the XTest device), so that every program sees
+// them as physical input. Arguments: a script of words, "down NAME", "up NAME", "tap NAME" and "wait MS",
+// where NAME is an X key symbol name such as F8, a or Control_L.
+#include <X11/Xlib.h>
+#include <X11/extensions/XInput.h>
+#include <X11/extensions/XTest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+XDevice* openPhysicalKeyboard(Display* display) {
+    int count = 0;
+    XDeviceInfo* devices = XListInputDevices(display, &count);
+    XDevice* device = nullptr;
+    for (int i = 0; i < count && device == nullptr; ++i) {
+        const std::string name = devices[i].name != nullptr ? devices[i].name : "";
+        if (devices[i].use == IsXExtensionKeyboard && name.find("XTEST") == std::string::npos &&
+            name.find("keyboard") != std::string::npos)
+            device = XOpenDevice(display, devices[i].id);
+    }
+    XFreeDeviceList(devices);
+    return device;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    Display* display = XOpenDisplay(nullptr);
+    if (display == nullptr) {
+        std::fprintf(stderr, "no display\n");
+        return 1;
+    }
+    XDevice* keyboard = openPhysicalKeyboard(display);
+    if (keyboard == nullptr) {
+        std::fprintf(stderr, "no physical keyboard device\n");
+        return 1;
+    }
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::string word = argv[i];
+        const char* value = argv[i + 1];
+        if (word == "wait") {
+            XFlush(display);
+            usleep(static_cast<useconds_t>(std::atoi(value)) * 1000u);
+            continue;
+        }
+        const KeySym symbol = XStringToKeysym(value);
+        const KeyCode keycode = symbol != NoSymbol ? XKeysymToKeycode(display, symbol) : 0;
+        if (keycode == 0) {
+            std::fprintf(stderr, "unknown key %s\n", value);
+            return 1;
+        }
+        if (word == "down" || word == "tap")
+            XTestFakeDeviceKeyEvent(display, keyboard, keycode, True, nullptr, 0, CurrentTime);
+        if (word == "tap") {
+            XFlush(display);
+            usleep(30000);
+        }
+        if (word == "up" || word == "tap")
+            XTestFakeDeviceKeyEvent(display, keyboard, keycode, False, nullptr, 0, CurrentTime);
+        XFlush(display);
+    }
+    XSync(display, False);
+    XCloseDisplay(display);
+    return 0;
+}
