@@ -146,6 +146,7 @@ X11Desktop::X11Desktop(const std::string& displayName)
                             {XIAllDevices, sizeof deviceBits, deviceBits}};
     XISelectEvents(display, events_->root, masks, 2);
     refreshSyntheticDevices();
+    findSpareKeycode();
     XFlush(display);
 
     DesktopBackend& backend = desktopBackend();
@@ -175,6 +176,25 @@ X11Desktop::~X11Desktop() {
     outputDisplay.store(nullptr);
 }
 
+void X11Desktop::findSpareKeycode() {
+    int first = 0, last = 0;
+    XDisplayKeycodes(output_->display, &first, &last);
+    int perKeycode = 0;
+    KeySym* map =
+        XGetKeyboardMapping(output_->display, static_cast<KeyCode>(first), last - first + 1, &perKeycode);
+    if (map == nullptr)
+        return;
+    // The highest keycode without any symbol.
+    for (int keycode = last; keycode >= first && spareKeycode_ == 0; --keycode) {
+        bool empty = true;
+        for (int level = 0; level < perKeycode; ++level)
+            empty = empty && map[(keycode - first) * perKeycode + level] == NoSymbol;
+        if (empty)
+            spareKeycode_ = keycode;
+    }
+    XFree(map);
+}
+
 bool X11Desktop::hasQueuedEvents() const {
     return XEventsQueued(events_->display, QueuedAlready) > 0;
 }
@@ -187,7 +207,10 @@ void X11Desktop::refreshSyntheticDevices() {
     int count = 0;
     XIDeviceInfo* devices = XIQueryDevice(events_->display, XIAllDevices, &count);
     std::set<int> synthetic;
+    std::vector<int> masters;
     for (int i = 0; i < count; ++i) {
+        if (devices[i].use == XIMasterKeyboard)
+            masters.push_back(devices[i].deviceid);
         const std::string name = devices[i].name != nullptr ? devices[i].name : "";
         // The server's XTest devices carry every synthetic event, whichever program sent it.
         if (devices[i].use == XISlaveKeyboard && name.find("XTEST") != std::string::npos)
@@ -196,6 +219,17 @@ void X11Desktop::refreshSyntheticDevices() {
     if (devices != nullptr)
         XIFreeDeviceInfo(devices);
     router_.setSyntheticDevices(std::move(synthetic));
+    if (masters != masterKeyboards_) {
+        // Grabs belong to a master keyboard (a grab for all masters at once is not replayed): take them anew.
+        XIGrabModifiers anyModifier{static_cast<int>(XIAnyModifier), 0};
+        for (int keycode : grabbedKeycodes_) {
+            for (int master : masterKeyboards_)
+                XIUngrabKeycode(events_->display, master, keycode, events_->root, 1, &anyModifier);
+        }
+        grabbedKeycodes_.clear();
+        masterKeyboards_ = std::move(masters);
+        updateGrabs();
+    }
 }
 
 std::vector<int> X11Desktop::keycodesOf(Connection& connection, int vk) {
@@ -234,7 +268,8 @@ void X11Desktop::updateGrabs() {
     const GrabChanges changes = planGrabChanges(grabbedKeycodes_, wanted);
     XIGrabModifiers anyModifier{static_cast<int>(XIAnyModifier), 0};
     for (int keycode : changes.release) {
-        XIUngrabKeycode(events_->display, XIAllMasterDevices, keycode, events_->root, 1, &anyModifier);
+        for (int master : masterKeyboards_)
+            XIUngrabKeycode(events_->display, master, keycode, events_->root, 1, &anyModifier);
         grabbedKeycodes_.erase(keycode);
     }
     unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
@@ -243,12 +278,19 @@ void X11Desktop::updateGrabs() {
     XIEventMask mask{XIAllMasterDevices, sizeof bits, bits};
     for (int keycode : changes.take) {
         lastErrorCode.store(0);
-        XIGrabModifiers modifier{static_cast<int>(XIAnyModifier), 0};
-        const int failed = XIGrabKeycode(events_->display, XIAllMasterDevices, keycode, events_->root,
-                                         XIGrabModeSync, XIGrabModeAsync, False, &mask, 1, &modifier);
+        int failed = masterKeyboards_.empty() ? 1 : 0;
+        for (int master : masterKeyboards_) {
+            XIGrabModifiers modifier{static_cast<int>(XIAnyModifier), 0};
+            failed += XIGrabKeycode(events_->display, master, keycode, events_->root, XIGrabModeSync,
+                                    XIGrabModeAsync, False, &mask, 1, &modifier);
+        }
         XSync(events_->display, False);
-        if (failed == 0 && lastErrorCode.load() == 0)
+        if (failed == 0 && lastErrorCode.load() == 0) {
             grabbedKeycodes_.insert(keycode);
+        } else {
+            for (int master : masterKeyboards_)
+                XIUngrabKeycode(events_->display, master, keycode, events_->root, 1, &anyModifier);
+        }
     }
     router_.setGrabbedKeycodes(grabbedKeycodes_);
     XFlush(events_->display);

@@ -66,6 +66,7 @@ private:
     std::vector<int> keycodesOf(Connection& connection, int vk);
     int virtualKeyOfKeycode(int keycode);
     void refreshSyntheticDevices();
+    void findSpareKeycode();
     void handleGenericEvent(void* cookie);
     void handleGrabbedPress(const void* deviceEvent);
     void callHook(int keycode, KeyEventKind kind, bool injected);
@@ -73,6 +74,13 @@ private:
     std::unique_ptr<Connection> events_; // user-interface thread only
     std::unique_ptr<Connection> output_; // any thread, under outputLock_
     std::mutex outputLock_;
+    // Keys held on a physical keyboard (user-interface thread writes, job threads read, under gateLock_). The
+    // server merges presses of one keycode from all devices, so a key that is physically held is sent on
+    // a spare keycode that carries the same symbol; `sentOn_` remembers where each pressed key went down.
+    std::set<int> physicallyHeld_;
+    std::map<int, int> sentOn_; // virtual key -> keycode, output thread side, under outputLock_
+    int spareKeycode_ = 0;
+    unsigned long spareSymbol_ = 0;
     std::mutex gateLock_; // key output waits while a grabbed press is being decided
     std::condition_variable gateOpen_;
     bool decisionPending_ = false;
@@ -82,6 +90,7 @@ private:
     KeyboardHookHandler handler_ = nullptr;
     std::set<int> claimedKeys_;
     std::map<int, std::pair<int, std::function<void()>>> hotkeys_; // id -> (vk, action)
+    std::vector<int> masterKeyboards_;                             // the grabs are held on each
     std::set<int> grabbedKeycodes_;
     std::set<int> claimedKeycodes_;
     std::set<int> hotkeyKeycodes_;

@@ -1,6 +1,7 @@
 // Presses keys on the display's own keyboard device (not the XTest device), so that every program sees
 // them as physical input. Arguments: a script of words, "down NAME", "up NAME", "tap NAME" and "wait MS",
-// where NAME is an X key symbol name such as F8, a or Control_L.
+// where NAME is an X key symbol name such as F8, a or Control_L; "report keys" prints how many keys of the
+// display are down now ("down 0" when none is).
 #include <X11/Xlib.h>
 #include <X11/extensions/XInput.h>
 #include <X11/extensions/XTest.h>
@@ -43,6 +44,15 @@ int main(int argc, char** argv) {
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string word = argv[i];
         const char* value = argv[i + 1];
+        if (word == "report") {
+            char keys[32];
+            XQueryKeymap(display, keys);
+            int down = 0;
+            for (char byte : keys)
+                down += __builtin_popcount(static_cast<unsigned char>(byte));
+            std::printf("down %d\n", down);
+            continue;
+        }
         if (word == "wait") {
             XFlush(display);
             usleep(static_cast<useconds_t>(std::atoi(value)) * 1000u);

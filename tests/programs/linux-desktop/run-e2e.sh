@@ -1,0 +1,200 @@
+#!/usr/bin/env bash
+# The whole program on a Linux desktop: kestrava on a private X display with a window manager, the page
+# edited with real input, the state document read from disk, triggers pressed on the display's own
+# keyboard device (physical input), the macro's keys received by a small test window, the four behaviours,
+# a profile bound to another program, the master switch hotkey, the close prompt and its remembered
+# choice, no key left down, and screenshots of the real window at two sizes.
+set -uo pipefail
+. "$(dirname "$0")/lib.sh"
+recorderProgram=$native/tests/programs/linux-desktop/kes_key_recorder
+press=$native/tests/programs/linux-desktop/kes_physical_keys
+kes_require_files "$kestrava" "$recorderProgram" "$press"
+
+work=$(mktemp -d)
+data=$work/data
+shots=${KES_SHOT_DIR:-$work}
+kesPid=""
+recorderPid=""
+cleanup() {
+    kes_end_process "$kesPid"
+    kes_end_process "$recorderPid"
+    kes_desktop_stop
+    [ -n "${KES_KEEP_WORK:-}" ] || rm -rf "$work"
+}
+trap cleanup EXIT
+kes_desktop_start || exit 1
+mkdir -p "$data"
+# The virtual display has no GL: WebKit paints without its compositor there, so screenshots show the page.
+export WEBKIT_DISABLE_COMPOSITING_MODE=1
+
+switched_on_count() { grep -c 全局宏引擎已启用 "$data/logs/运行.log" 2>/dev/null; }
+start_kestrava() {
+    local before
+    before=$(switched_on_count)
+    KESTRAVA_DATA_ROOT=$data "$kestrava" >>"$work/kestrava.out" 2>&1 &
+    kesPid=$!
+    wait_until 30 eval 'xdotool search --onlyvisible --name "^Kestrava$" >/dev/null 2>&1' || return 1
+    mainWindow=$(xdotool search --onlyvisible --name '^Kestrava$' | head -1)
+    wait_until 20 eval '[ "$(switched_on_count)" -gt "${before:-0}" ]'
+}
+# The page's close button, at the top right of the window wherever it is.
+click_close_button() {
+    local cx cy cw
+    read -r cx cy cw < <(xwininfo -id "$mainWindow" | awk '/Absolute upper-left X/{x=$4} /Absolute upper-left Y/{y=$4} /Width/{w=$2} END{print x, y, w}')
+    xdotool mousemove --sync $((cx + cw - 23)) $((cy + 25)) click 1
+}
+# Waits for the program to end by itself and sets `ended` to its exit code, or to "running".
+await_end() {
+    local tenths=$(($1 * 10))
+    ended=running
+    while kill -0 "$kesPid" 2>/dev/null; do
+        ((tenths-- <= 0)) && return
+        sleep 0.1
+    done
+    wait "$kesPid"
+    ended=$?
+    kesPid=""
+}
+state_value() {
+    python3 -c "import json,sys; d=json.load(open(sys.argv[1])); print(eval(sys.argv[2]))" "$data/Kestrava配置.json" "$1" 2>/dev/null
+}
+click() { xdotool mousemove --sync "$1" "$2" click 1; sleep 0.3; }
+recorded_since() { tail -n +"$(($1 + 1))" "$work/recorder.out"; }
+recorder_lines() { wc -l <"$work/recorder.out"; }
+focus_recorder() { xdotool windowactivate --sync "$recorderWindow" >/dev/null 2>&1; sleep 0.3; }
+count_of() { recorded_since "$1" | grep -c "^$2\$"; }
+
+# 1. Edit the page with real input: add a macro, record its trigger F7, capture A and B.
+start_kestrava || { fail "kestrava starts and switches its macros on"; kes_checks_verdict "Linux desktop end to end"; exit 1; }
+pass "kestrava starts and switches its macros on"
+sleep 1
+import -window root "$shots/kestrava-1280x860.png"
+click 734 571        # "添加第一个宏"
+click 422 319        # trigger field
+xdotool key F7
+sleep 0.3
+click 614 171        # key capture field
+xdotool key a
+click 961 171        # "添加"
+click 614 171
+xdotool key b
+click 961 171
+sleep 1
+expect "the page stored the trigger it recorded" test "$(state_value 'd["profiles"][0]["macros"][0]["trigger"]')" = F7
+expect "the page stored the keys it captured" test \
+    "$(state_value '[s["key"].upper() for s in d["profiles"][0]["macros"][0]["steps"]]')" = "['A', 'B']"
+
+# 2. A physical press of the trigger plays the macro into the focused test window; the trigger itself
+#    never arrives there.
+"$recorderProgram" >"$work/recorder.out" 2>&1 &
+recorderPid=$!
+wait_until 10 grep -q ready "$work/recorder.out"
+recorderWindow=$(xdotool search --onlyvisible --name 'Kestrava key recorder' | head -1)
+focus_recorder
+mark=$(recorder_lines)
+"$press" tap F7 wait 600
+expect "the macro's keys arrive in order" test "$(recorded_since "$mark" | grep '^press' | tr '\n' ' ')" = "press a press b "
+expect "the trigger's press does not arrive" test "$(count_of "$mark" 'press F7')" = 0
+mark=$(recorder_lines)
+"$press" tap x wait 300
+expect "a key no macro uses arrives untouched" test "$(recorded_since "$mark" | tr '\n' ' ')" = "press x release x "
+
+# 3. Resize from the window's corner with the mouse; the page follows.
+read -r x y w h < <(xwininfo -id "$mainWindow" | awk '/Absolute upper-left X/{x=$4} /Absolute upper-left Y/{y=$4} /Width/{w=$2} /Height/{h=$2} END{print x, y, w, h}')
+xdotool mousemove --sync $((x + w - 3)) $((y + h - 3)) mousedown 1 sleep 0.3 mousemove --sync $((x + w - 150)) $((y + h - 100)) sleep 0.3 mousemove --sync $((x + w - 300)) $((y + h - 200)) sleep 0.3 mouseup 1
+sleep 1.5
+read -r w2 h2 < <(xwininfo -id "$mainWindow" | awk '/Width/{w=$2} /Height/{h=$2} END{print w, h}')
+expect "dragging the corner resizes the window ($w x $h to $w2 x $h2)" test "$w2" -lt "$w" -a "$h2" -lt "$h"
+import -window root -crop "${w2}x${h2}+${x}+${y}" "$shots/kestrava-${w2}x${h2}.png"
+
+# 4. The close button asks; "以后不再提示" with "确定" quits and remembers the choice.
+click_close_button
+wait_until 10 eval '[ "$(xdotool search --onlyvisible --name "^Kestrava$" | wc -l)" -ge 2 ]'
+import -window root "$shots/close-prompt.png"
+dialog=$(xdotool search --onlyvisible --name '^Kestrava$' | grep -v "^$mainWindow\$" | head -1)
+xdotool mousemove --window "$dialog" --sync 46 121 click 1   # "以后不再提示"
+sleep 0.3
+xdotool mousemove --window "$dialog" --sync 49 176 click 1   # "确定"
+await_end 20
+expect "the prompt's exit ends the program with code 0" test "$ended" = 0
+expect "the close choice is remembered" test "$(cat "$data/关闭方式.json" 2>/dev/null)" = '{"action":"exit"}'
+expect "no key is left down" test "$("$press" report keys)" = "down 0"
+
+# 5. The four behaviours, from a state document on disk, in a profile bound to the test window's program.
+write_state() {
+    python3 - "$data/Kestrava配置.json" "$1" <<'PY'
+import json, sys
+def step(key, hold=20, gap=30):
+    return {"key": key, "hold": hold, "gap": gap}
+macros = [
+    {"id": 1, "name": "once", "behavior": "once", "trigger": "F7", "steps": [step("A"), step("B")]},
+    {"id": 2, "name": "hold", "behavior": "hold", "trigger": "F9", "steps": [step("C")]},
+    {"id": 3, "name": "repeat", "behavior": "repeat", "trigger": "F2", "steps": [step("E")]},
+    {"id": 4, "name": "latch", "behavior": "latch", "trigger": "F4", "steps": [step("G"), step("H")]},
+]
+for m in macros:
+    m["enabled"] = True
+state = {"macroEnabled": True, "selectedProfile": 1, "showMacroNames": True,
+         "profiles": [{"id": 1, "name": "测试", "program": sys.argv[2], "macros": macros}]}
+json.dump(state, open(sys.argv[1], "w"), ensure_ascii=False, indent=2)
+PY
+}
+write_state kes_key_recorder
+start_kestrava || fail "kestrava starts again"
+focus_recorder
+mark=$(recorder_lines)
+"$press" tap F7 wait 600
+expect "once: one press plays A, B once" test "$(recorded_since "$mark" | grep '^press' | tr '\n' ' ')" = "press a press b "
+mark=$(recorder_lines)
+"$press" down F9 wait 500 up F9 wait 300
+held=$(count_of "$mark" 'press c')
+expect "hold: C repeats while the trigger is held ($held presses)" test "$held" -ge 3
+"$press" wait 300
+expect "hold: nothing more after the release" test "$(count_of "$mark" 'press c')" = "$held"
+expect "hold: the trigger's press does not arrive" test "$(count_of "$mark" 'press F9')" = 0
+mark=$(recorder_lines)
+"$press" down e wait 500 up e wait 300
+fired=$(count_of "$mark" 'press e')
+expect "repeat: E fires while held ($fired presses)" test "$fired" -ge 3
+mark=$(recorder_lines)
+"$press" down F4 wait 500
+expect "latch: G is played and H stays down while the trigger is held" test \
+    "$(recorded_since "$mark" | grep ' [gh]$' | tr '\n' ' ')" = "press g release g press h "
+"$press" up F4 wait 300
+expect "latch: H comes up with the trigger" test "$(count_of "$mark" 'release h')" = 1
+
+# 6. The master switch hotkey (F8 by default) switches the macros off and on; the page stores the state.
+mark=$(recorder_lines)
+"$press" tap F8 wait 800
+expect "the hotkey's press does not arrive" test "$(count_of "$mark" 'press F8')" = 0
+expect "the hotkey switched the macros off (state on disk)" test "$(state_value 'd["macroEnabled"]')" = False
+mark=$(recorder_lines)
+"$press" tap F7 wait 500
+expect "with the macros off the trigger arrives as a plain key" test "$(recorded_since "$mark" | grep '^press' | tr '\n' ' ')" = "press F7 "
+"$press" tap F8 wait 800
+expect "the hotkey switched the macros on again" test "$(state_value 'd["macroEnabled"]')" = True
+mark=$(recorder_lines)
+"$press" tap F7 wait 600
+expect "and the trigger plays again" test "$(recorded_since "$mark" | grep '^press' | tr '\n' ' ')" = "press a press b "
+
+# 7. The remembered choice: the close button now quits at once.
+click_close_button
+await_end 20
+expect "the close button quits without asking" test "$ended" = 0
+expect "no key is left down" test "$("$press" report keys)" = "down 0"
+
+# 8. A profile bound to another program does nothing here.
+write_state other-program
+start_kestrava || fail "kestrava starts a third time"
+focus_recorder
+mark=$(recorder_lines)
+"$press" tap F7 wait 600
+expect "a profile bound to another program plays nothing" test "$(count_of "$mark" 'press a')" = 0
+expect "and its trigger reaches the focused program" test "$(count_of "$mark" 'press F7')" = 1
+click_close_button
+await_end 20
+expect "the program ends" test "$ended" = 0
+expect "no key is left down at the end" test "$("$press" report keys)" = "down 0"
+expect "nothing in the error log" test ! -s "$data/logs/错误.log"
+echo "screenshots: $shots/kestrava-1280x860.png $shots/kestrava-${w2}x${h2}.png"
+kes_checks_verdict "Linux desktop end to end"
