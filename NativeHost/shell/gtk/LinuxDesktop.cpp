@@ -126,15 +126,27 @@ GSourceFuncs keySourceFunctions = {
     nullptr,
     nullptr};
 
-GSource* watchKeys(platform::x11::X11Desktop& desktop) {
-    GSource* source = g_source_new(&keySourceFunctions, sizeof(KeySource));
-    auto* keys = reinterpret_cast<KeySource*>(source);
-    keys->desktop = &desktop;
-    keys->tag = g_source_add_unix_fd(source, desktop.connectionFd(), G_IO_IN);
-    g_source_set_priority(source, G_PRIORITY_HIGH);
-    g_source_attach(source, nullptr);
-    return source;
-}
+// The key connection's watch on the main loop, removed before the connection goes.
+class KeyWatch {
+public:
+    explicit KeyWatch(platform::x11::X11Desktop& desktop)
+        : source_(g_source_new(&keySourceFunctions, sizeof(KeySource))) {
+        auto* keys = reinterpret_cast<KeySource*>(source_);
+        keys->desktop = &desktop;
+        keys->tag = g_source_add_unix_fd(source_, desktop.connectionFd(), G_IO_IN);
+        g_source_set_priority(source_, G_PRIORITY_HIGH);
+        g_source_attach(source_, nullptr);
+    }
+    ~KeyWatch() {
+        g_source_destroy(source_);
+        g_source_unref(source_);
+    }
+    KeyWatch(const KeyWatch&) = delete;
+    KeyWatch& operator=(const KeyWatch&) = delete;
+
+private:
+    GSource* source_;
+};
 
 } // namespace
 
@@ -165,7 +177,7 @@ int runLinuxDesktop(HostContext& context, int argc, char** argv) {
 
     // The keyboard and window services must exist before the engine can be switched on.
     auto keys = std::make_unique<platform::x11::X11Desktop>();
-    GSource* keyWatch = watchKeys(*keys);
+    auto keyWatch = std::make_unique<KeyWatch>(*keys);
     DesktopServices& services = desktopServices();
     services.registerMasterHotkey = [&keys, &context](int id, int key) {
         return keys->registerHotkey(id, functionKeyCode(key), [&context] { toggleMasterSwitch(context); });
@@ -222,8 +234,7 @@ int runLinuxDesktop(HostContext& context, int argc, char** argv) {
     releaseWebViewEnvironment(context);
     services.registerMasterHotkey = nullptr;
     services.unregisterMasterHotkey = nullptr;
-    g_source_destroy(keyWatch);
-    g_source_unref(keyWatch);
+    keyWatch.reset();
     keys.reset();
     context.log.write(LogLevel::Info, "Vantix 主程序正常退出");
     return context.exitCode;

@@ -1,7 +1,7 @@
 // Presses keys on the display's own keyboard device (not the XTest device), so that every program sees
 // them as physical input. Arguments: a script of words, "down NAME", "up NAME", "tap NAME" and "wait MS",
 // where NAME is an X key symbol name such as F8, a or Control_L; "report keys" prints how many keys of the
-// display are down now ("down 0" when none is).
+// display are down now ("down 0" when none is); "autorepeat off" stops the server's key repeat.
 #include <X11/Xlib.h>
 #include <X11/extensions/XInput.h>
 #include <X11/extensions/XTest.h>
@@ -51,6 +51,12 @@ int main(int argc, char** argv) {
             for (char byte : keys)
                 down += __builtin_popcount(static_cast<unsigned char>(byte));
             std::printf("down %d\n", down);
+            continue;
+        }
+        if (word == "autorepeat") {
+            XKeyboardControl control{};
+            control.auto_repeat_mode = std::strcmp(value, "off") == 0 ? AutoRepeatModeOff : AutoRepeatModeOn;
+            XChangeKeyboardControl(display, KBAutoRepeatMode, &control);
             continue;
         }
         if (word == "wait") {
