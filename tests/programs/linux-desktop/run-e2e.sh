@@ -159,6 +159,14 @@ PY
 write_state kes_key_recorder
 start_kestrava || fail "kestrava starts again"
 focus_recorder
+# A second start brings the first window forward and ends.
+KESTRAVA_DATA_ROOT=$data timeout 20 "$kestrava" >>"$work/kestrava.out" 2>&1
+expect "a second start ends with 0" test $? = 0
+active_window() { printf '%d' "$(xprop -root _NET_ACTIVE_WINDOW | awk '{print $NF}')"; }
+wait_until 10 eval '[ "$(active_window)" = "$mainWindow" ]'
+expect "and the first window comes to the front" test "$(active_window)" = "$mainWindow"
+expect "the first instance still runs" kill -0 "$kesPid"
+focus_recorder
 mark=$(recorder_lines)
 "$press" tap F7
 presses_become "$mark" "press a press b "
