@@ -1,13 +1,14 @@
 #pragma once
 #include "engine/PerfCounters.h"
+#include "engine/PlaybackLock.h"
 #include "engine/Profile.h"
+#include "platform/KeyboardHook.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <set>
 #include <string>
 #include <vector>
@@ -18,9 +19,8 @@ class Log;
 class PreciseTimer;
 
 namespace platform {
-class KeyboardHook;
-struct KeyboardHookEvent;
-struct NextHook;
+class CancelEvent;
+class OneShotTimer;
 } // namespace platform
 
 // The engine's only path to key output: (virtual key, scan code, keybd_event flags).
@@ -30,6 +30,25 @@ using KeySender = std::function<void(unsigned char vk, unsigned char scan, unsig
 using ProgramMatcher = std::function<bool(const std::wstring& program)>;
 // Told that the engine was switched on, with the message for the user.
 using StatusCallback = std::function<void(bool enabled, const std::string& message)>;
+// The hardware scan code of a virtual key in the current keyboard layout; 0 when there is none.
+using ScanCodeLookup = std::function<unsigned(int vk)>;
+ScanCodeLookup defaultScanCodeLookup();
+
+// The system services behind the engine. Each one left empty is the system's own; tests replace them to
+// make them fail.
+struct EngineServices {
+    // A job's one-shot timer, of the high-resolution kind when asked; null when none can be created.
+    std::function<std::unique_ptr<platform::OneShotTimer>(bool highResolution)> makeTimer;
+    // A job's cancel signal and its end signal (manual-reset); null when none can be created. A replacement
+    // must hand out the system's own signals (or none), since the timer and the waits watch them.
+    std::function<std::unique_ptr<platform::CancelEvent>()> makeSignal;
+    // The system-wide keyboard hook; null when the system refuses.
+    std::function<std::unique_ptr<platform::KeyboardHook>(platform::KeyboardHookHandler)> installHook;
+    // The keys down at this moment, asked when the engine is switched on. The system's answer is used only
+    // by an engine with the hook, since only that one sees the keyboard.
+    std::function<std::vector<int>()> keysDown;
+    ScanCodeLookup scanCodeOf;
+};
 
 // The macro engine: matches keyboard events against the active profile and plays macros on job threads.
 // Every operation except the job threads' own work runs on the user-interface thread, the thread that also
@@ -40,7 +59,8 @@ public:
 
     // An empty sender or matcher is replaced by the system's default one. With `noHook`, switching on
     // installs no keyboard hook and events arrive only through direct onKey calls.
-    Engine(Log& log, PerfCounters* counters, bool noHook, KeySender sender, ProgramMatcher matcher);
+    Engine(Log& log, PerfCounters* counters, bool noHook, KeySender sender, ProgramMatcher matcher,
+           EngineServices services = {});
     ~Engine();
     Engine(const Engine&) = delete;
     Engine& operator=(const Engine&) = delete;
@@ -49,11 +69,13 @@ public:
     // statusCallback; switching off is stop(). Throws "已有全局宏引擎" or "无法安装全局键盘监听" and stays
     // off.
     void setEnabled(bool on);
-    // Installs a new profile (cancelling the jobs it no longer has), then setEnabled(enabled).
+    // Installs a new profile, then setEnabled(enabled). A running job is kept only while the new profile has
+    // its macro unchanged and the same program; the others are cancelled.
     void apply(bool enabled, Profile profile);
     // Switches off completely: hook removed, every job cancelled and joined, pressed-key set emptied.
     void stop();
-    // Cancels every job and returns once all their threads have ended and released their keys.
+    // Cancels every job and returns once all their threads have ended and released their keys. Our keyboard
+    // hooks on this thread keep being called meanwhile.
     void cancelAll();
     // Cancels the jobs whose program no longer owns the foreground window.
     void checkForeground();
@@ -87,9 +109,11 @@ private:
     void installHook();
     void removeHook();
     void indexMacros();
-    void startJob(const std::string& jobKey, Macro macro);
+    // Starts `macro` (the profile's macro, or for "repeat" its one step) unless the key has a job.
+    void startJob(const std::string& jobKey, const Macro& profileMacro, Macro macro);
     void cancelJob(const std::string& jobKey);
     void reapFinished();
+    void waitForEnd(Job& job);
 
     // Job thread.
     static void runJob(Engine* engine, std::shared_ptr<Job> job, Macro macro);
@@ -102,7 +126,7 @@ private:
     std::vector<Macro> macros_;
     std::set<int> pressedKeys_;
     std::map<std::string, std::shared_ptr<Job>> jobs_;
-    std::timed_mutex playbackLock_;
+    PlaybackLock playbackLock_;
     std::unique_ptr<platform::KeyboardHook> hook_;
     bool enabled_ = false;
     bool noHook_;
@@ -110,12 +134,16 @@ private:
     ProgramMatcher matcher_;
     Log& log_;
     PerfCounters* counters_;
+    EngineServices services_;
 
     // The enabled macros by the key whose events they may claim, in profile order; rebuilt with the profile.
     std::vector<std::vector<Candidate>> candidatesByKey_;
     // Keys whose every down event of the current press was swallowed: only their up events may be swallowed
     // too, so a program never sees a key go down without seeing it come up.
     std::set<int> swallowedPresses_;
+    // Keys that were down when the engine was switched on, until they come up: the program in front saw
+    // them go down, so their up events are never swallowed.
+    std::set<int> downAtSwitchOn_;
 
 public:
     // Assigned by the web view host once the page exists; called only when set.

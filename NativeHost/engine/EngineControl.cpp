@@ -3,8 +3,12 @@
 #include "engine/Job.h"
 #include "engine/KeyOutput.h"
 #include "engine/ProgramName.h"
+#include "platform/CancelEvent.h"
 #include "platform/Clock.h"
+#include "platform/HookThreadWait.h"
 #include "platform/KeyboardHook.h"
+#include "platform/KeyboardState.h"
+#include "platform/OneShotTimer.h"
 #include "storage/Log.h"
 
 #include <algorithm>
@@ -12,10 +16,27 @@
 
 namespace kes {
 
-Engine::Engine(Log& log, PerfCounters* counters, bool noHook, KeySender sender, ProgramMatcher matcher)
+Engine::Engine(Log& log, PerfCounters* counters, bool noHook, KeySender sender, ProgramMatcher matcher,
+               EngineServices services)
     : noHook_(noHook), sender_(sender ? std::move(sender) : defaultKeySender()),
       matcher_(matcher ? std::move(matcher) : ProgramMatcher(&defaultProgramMatcher)), log_(log),
-      counters_(counters) {
+      counters_(counters), services_(std::move(services)) {
+    if (!services_.makeTimer) {
+        services_.makeTimer = &platform::createOneShotTimer;
+    }
+    if (!services_.makeSignal) {
+        services_.makeSignal = &platform::createCancelEvent;
+    }
+    if (!services_.installHook) {
+        services_.installHook = &platform::installKeyboardHook;
+    }
+    if (!services_.keysDown) {
+        services_.keysDown = noHook_ ? std::function<std::vector<int>()>([] { return std::vector<int>(); })
+                                     : std::function<std::vector<int>()>(&platform::keysDownNow);
+    }
+    if (!services_.scanCodeOf) {
+        services_.scanCodeOf = defaultScanCodeLookup();
+    }
     indexMacros();
 }
 
@@ -38,6 +59,8 @@ void Engine::setEnabled(bool on) {
     if (!noHook_) {
         installHook();
     }
+    const std::vector<int> down = services_.keysDown();
+    downAtSwitchOn_.insert(down.begin(), down.end());
     enabled_ = true;
     if (counters_ != nullptr) {
         counters_->engineEnabled.store(1);
@@ -57,18 +80,29 @@ void Engine::stop() {
     cancelAll();
     pressedKeys_.clear();
     swallowedPresses_.clear();
+    downAtSwitchOn_.clear();
 }
 
 void Engine::cancelAll() {
-    for (auto& [key, job] : jobs_) {
+    // Out of the table first: the hook may be called while this thread waits, and may start new jobs.
+    std::map<std::string, std::shared_ptr<Job>> ending;
+    ending.swap(jobs_);
+    for (auto& [key, job] : ending) {
         job->cancelEvent->set();
     }
-    for (auto& [key, job] : jobs_) {
-        if (job->thread.joinable()) {
-            job->thread.join();
-        }
+    for (auto& [key, job] : ending) {
+        waitForEnd(*job);
     }
-    jobs_.clear();
+}
+
+void Engine::waitForEnd(Job& job) {
+    if (!job.thread.joinable()) {
+        return;
+    }
+    // The job's last key events pass the low-level hooks of this very thread: a plain join here would hold
+    // them, and every other input, until the system gives up on the hooks.
+    platform::waitDeliveringHookCalls(*job.endedEvent);
+    job.thread.join();
 }
 
 void Engine::apply(bool enabled, Profile profile) {
@@ -80,11 +114,13 @@ void Engine::apply(bool enabled, Profile profile) {
         cancelAll();
     } else {
         for (auto& [key, job] : jobs_) {
-            const int id = job->macroId;
-            const bool kept = std::any_of(macros_.begin(), macros_.end(), [id](const Macro& macro) {
-                return macro.enabled && macro.id == id;
-            });
-            if (!kept) {
+            // A changed macro may have another trigger or behaviour, under which the trigger's release would
+            // no longer reach this job.
+            const Macro& started = job->macro;
+            const bool unchanged =
+                std::any_of(macros_.begin(), macros_.end(),
+                            [&started](const Macro& macro) { return macro.enabled && macro == started; });
+            if (!unchanged) {
                 job->cancelEvent->set();
             }
         }

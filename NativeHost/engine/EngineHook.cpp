@@ -20,7 +20,7 @@ void Engine::installHook() {
     if (!globalEngine.compare_exchange_strong(current, this) && current != this) {
         throw std::runtime_error("已有全局宏引擎");
     }
-    hook_ = platform::installKeyboardHook(&Engine::hookProcedure);
+    hook_ = services_.installHook(&Engine::hookProcedure);
     if (!hook_) {
         Engine* self = this;
         globalEngine.compare_exchange_strong(self, nullptr);

@@ -107,7 +107,7 @@ bool Engine::onKey(int vk, bool isDown, bool injected) {
                     single.triggerKey = macro.triggerKey;
                     single.modifiers = macro.modifiers;
                     single.steps = {macro.steps[candidate.step]};
-                    startJob(jobKeyOf("repeat:", macro.id, vk), std::move(single));
+                    startJob(jobKeyOf("repeat:", macro.id, vk), macro, std::move(single));
                 }
                 swallow = true;
                 continue;
@@ -129,21 +129,27 @@ bool Engine::onKey(int vk, bool isDown, bool injected) {
                 continue;
             }
             if (newPress) {
-                startJob(jobKeyOf("trigger:", macro.id, vk), macro);
+                startJob(jobKeyOf("trigger:", macro.id, vk), macro, macro);
             }
             swallow = true;
         }
     }
 
+    // A key held since before the switch-on went down in the program in front, whatever happens to its
+    // auto-repeats now.
+    const bool seenBeforeSwitchOn = downAtSwitchOn_.count(vk) != 0;
     if (isDown) {
-        if (newPress && swallow) {
+        if (newPress && swallow && !seenBeforeSwitchOn) {
             swallowedPresses_.insert(vk);
         } else if (!swallow) {
             swallowedPresses_.erase(vk);
         }
-    } else if (swallowedPresses_.erase(vk) == 0) {
-        // The program in front saw this key go down, so it must see it come up.
-        swallow = false;
+    } else {
+        downAtSwitchOn_.erase(vk);
+        if (swallowedPresses_.erase(vk) == 0) {
+            // The program in front saw this key go down, so it must see it come up.
+            swallow = false;
+        }
     }
     return swallow;
 }

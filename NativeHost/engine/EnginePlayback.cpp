@@ -3,18 +3,18 @@
 #include "engine/Job.h"
 #include "engine/KeyOutput.h"
 #include "engine/PreciseTimer.h"
+#include "platform/CancelEvent.h"
 #include "platform/Clock.h"
+#include "platform/OneShotTimer.h"
 #include "platform/ThreadPriority.h"
 #include "storage/Log.h"
 
 #include <algorithm>
-#include <chrono>
 #include <stdexcept>
 
 namespace kes {
 namespace {
 
-constexpr auto lockSlice = std::chrono::milliseconds(5);
 constexpr int latchCheckMilliseconds = 10;
 
 bool hasAnyKey(const std::vector<Step>& steps) {
@@ -23,7 +23,7 @@ bool hasAnyKey(const std::vector<Step>& steps) {
 
 } // namespace
 
-void Engine::startJob(const std::string& jobKey, Macro macro) {
+void Engine::startJob(const std::string& jobKey, const Macro& profileMacro, Macro macro) {
     reapFinished();
     if (jobs_.count(jobKey) != 0) {
         return;
@@ -31,9 +31,11 @@ void Engine::startJob(const std::string& jobKey, Macro macro) {
     auto job = std::make_shared<Job>();
     job->key = jobKey;
     job->macroId = macro.id;
+    job->macro = profileMacro;
     job->program = program_;
-    job->cancelEvent = platform::createCancelEvent();
-    if (!job->cancelEvent) {
+    job->cancelEvent = services_.makeSignal();
+    job->endedEvent = services_.makeSignal();
+    if (!job->cancelEvent || !job->endedEvent) {
         throw std::runtime_error("无法创建宏取消信号");
     }
     jobs_.emplace(jobKey, job);
@@ -74,7 +76,7 @@ void Engine::runJob(Engine* engine, std::shared_ptr<Job> job, Macro macro) {
         counters->activeJobs.fetch_add(1);
     }
     try {
-        PreciseTimer timer(createTimer());
+        PreciseTimer timer(createTimer(engine->services_.makeTimer));
         engine->playMacro(*job, timer, macro);
     } catch (const Cancelled&) {
     } catch (const std::exception& error) {
@@ -92,6 +94,7 @@ void Engine::runJob(Engine* engine, std::shared_ptr<Job> job, Macro macro) {
         counters->activeJobs.fetch_sub(1);
     }
     job->finished.store(true, std::memory_order_release);
+    job->endedEvent->set();
 }
 
 void Engine::playMacro(Job& job, PreciseTimer& timer, const Macro& macro) {
@@ -125,12 +128,10 @@ void Engine::playMacro(Job& job, PreciseTimer& timer, const Macro& macro) {
 
 template <typename Pass> void Engine::lockedPass(Job& job, PreciseTimer& timer, Pass&& pass) {
     const std::int64_t waitStart = counters_ != nullptr ? platform::performanceCounter() : 0;
-    std::unique_lock lock(playbackLock_, std::defer_lock);
-    while (!lock.try_lock_until(std::chrono::steady_clock::now() + lockSlice)) {
-        if (job.cancelEvent->isSet()) {
-            throw Cancelled{};
-        }
+    if (!playbackLock_.acquire(*job.cancelEvent)) {
+        throw Cancelled{};
     }
+    const PlaybackTurn turn(playbackLock_);
     if (counters_ != nullptr) {
         counters_->lockWait.add(ticksToNs(platform::performanceCounter() - waitStart));
     }
@@ -152,15 +153,16 @@ void Engine::playStep(Job& job, PreciseTimer& timer, const Step& step, bool with
     if (step.keys.empty()) {
         return;
     }
-    std::size_t pressed = 0;
-    pressGroup(step.keys, pressed, sender_, counters_);
+    const KeyOutput output{sender_, counters_, services_.scanCodeOf};
+    PressedKeys pressed;
+    pressGroup(step.keys, pressed, output);
     try {
         timer.waitMs(step.hold, cancel, counters_);
     } catch (...) {
-        releaseGroupQuietly(step.keys, pressed, sender_, counters_);
+        releaseGroupQuietly(pressed, output);
         throw;
     }
-    releaseGroup(step.keys, pressed, sender_, counters_);
+    releaseGroup(pressed, output);
     if (withGap) {
         timer.waitMs(step.gap, cancel, counters_);
     }
@@ -181,17 +183,18 @@ void Engine::latchPass(Job& job, PreciseTimer& timer, const std::vector<Step>& s
     if (keys.empty()) {
         return;
     }
-    std::size_t pressed = 0;
-    pressGroup(keys, pressed, sender_, counters_);
+    const KeyOutput output{sender_, counters_, services_.scanCodeOf};
+    PressedKeys pressed;
+    pressGroup(keys, pressed, output);
     try {
         while (!cancel.isSet() && matcher_(job.program)) {
             timer.waitMs(latchCheckMilliseconds, cancel, counters_);
         }
     } catch (...) {
-        releaseGroupQuietly(keys, pressed, sender_, counters_);
+        releaseGroupQuietly(pressed, output);
         throw;
     }
-    releaseGroup(keys, pressed, sender_, counters_);
+    releaseGroup(pressed, output);
 }
 
 } // namespace kes

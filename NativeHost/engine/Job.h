@@ -13,10 +13,12 @@ namespace kes {
 struct Engine::Job {
     std::string key;
     int macroId = 0;
+    Macro macro;          // the profile's macro as it was when the job started
     std::wstring program; // the profile's program when the job started; every foreground check uses it
     std::unique_ptr<platform::CancelEvent> cancelEvent;
+    std::unique_ptr<platform::CancelEvent> endedEvent; // set by the thread after `finished`
     std::thread thread;
-    std::atomic<bool> finished{false}; // set by the thread as its very last action
+    std::atomic<bool> finished{false}; // set by the thread as its last action on the job's keys and state
 
     Job() = default;
     Job(const Job&) = delete;

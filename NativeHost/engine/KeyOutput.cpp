@@ -10,18 +10,18 @@
 namespace kes {
 namespace {
 
-void send(const KeySender& sender, PerfCounters* counters, int vk, unsigned long flags) {
-    const KeyEventArgs args = keyEventArgs(vk);
-    if (args.extended) {
+void send(const KeyOutput& output, const PressedKey& key, unsigned long flags) {
+    if (key.args.extended) {
         flags |= keyEventExtendedKey;
     }
-    if (counters == nullptr) {
-        sender(static_cast<unsigned char>(vk), args.scan, flags);
+    const auto vk = static_cast<unsigned char>(key.vk);
+    if (output.counters == nullptr) {
+        output.sender(vk, key.args.scan, flags);
         return;
     }
     const std::int64_t start = platform::performanceCounter();
-    sender(static_cast<unsigned char>(vk), args.scan, flags);
-    counters->keySend.add(ticksToNs(platform::performanceCounter() - start));
+    output.sender(vk, key.args.scan, flags);
+    output.counters->keySend.add(ticksToNs(platform::performanceCounter() - start));
 }
 
 // Keys whose scan code is the same on every layout and which the layout's own mapping misreports or lacks:
@@ -47,43 +47,47 @@ unsigned fixedScanCode(int vk) {
 
 } // namespace
 
+ScanCodeLookup defaultScanCodeLookup() {
+    return &platform::scanCodeOf;
+}
+
 bool isExtendedKey(int vk) {
     return (vk >= 33 && vk <= 40) || vk == 45 || vk == 46 || vk == 91 || vk == 92 || vk == 111 || vk == 44 ||
            vk == 93 || vk == 144;
 }
 
-KeyEventArgs keyEventArgs(int vk) {
+KeyEventArgs keyEventArgs(int vk, const ScanCodeLookup& scanCodeOf) {
     if (vk < 1 || vk > 254) {
         throw std::runtime_error("虚拟键超出有效范围");
     }
     const unsigned fixed = fixedScanCode(vk);
-    const unsigned scan = fixed != 0 ? fixed : platform::scanCodeOf(vk);
+    const unsigned scan = fixed != 0 ? fixed : scanCodeOf(vk);
     if (scan == 0) {
         throw std::runtime_error("无法转换硬件扫描码");
     }
     return {static_cast<unsigned char>(scan & 0xFFu), isExtendedKey(vk)};
 }
 
-void pressGroup(const std::vector<int>& keys, std::size_t& pressed, const KeySender& sender,
-                PerfCounters* counters) {
+void pressGroup(const std::vector<int>& keys, PressedKeys& pressed, const KeyOutput& output) {
     try {
-        for (std::size_t i = pressed; i < keys.size(); ++i) {
-            send(sender, counters, keys[i], 0);
-            ++pressed;
+        for (std::size_t i = pressed.size(); i < keys.size(); ++i) {
+            const PressedKey key{keys[i], keyEventArgs(keys[i], output.scanCodeOf)};
+            send(output, key, 0);
+            pressed.push_back(key);
         }
     } catch (...) {
-        releaseGroupQuietly(keys, pressed, sender, counters);
+        releaseGroupQuietly(pressed, output);
         throw;
     }
 }
 
-void releaseGroup(const std::vector<int>& keys, std::size_t& pressed, const KeySender& sender,
-                  PerfCounters* counters) {
+void releaseGroup(PressedKeys& pressed, const KeyOutput& output) {
     std::exception_ptr firstFailure;
-    while (pressed > 0) {
-        --pressed;
+    while (!pressed.empty()) {
+        const PressedKey key = pressed.back();
+        pressed.pop_back();
         try {
-            send(sender, counters, keys[pressed], keyEventKeyUp);
+            send(output, key, keyEventKeyUp);
         } catch (...) {
             if (!firstFailure) {
                 firstFailure = std::current_exception();
@@ -95,10 +99,9 @@ void releaseGroup(const std::vector<int>& keys, std::size_t& pressed, const KeyS
     }
 }
 
-void releaseGroupQuietly(const std::vector<int>& keys, std::size_t& pressed, const KeySender& sender,
-                         PerfCounters* counters) noexcept {
+void releaseGroupQuietly(PressedKeys& pressed, const KeyOutput& output) noexcept {
     try {
-        releaseGroup(keys, pressed, sender, counters);
+        releaseGroup(pressed, output);
     } catch (...) {
     }
 }

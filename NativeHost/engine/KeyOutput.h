@@ -14,26 +14,38 @@ struct KeyEventArgs {
     bool extended = false;
 };
 
+// Where a group's key events go: the sender, the optional statistics and the keyboard layout's scan codes.
+struct KeyOutput {
+    const KeySender& sender;
+    PerfCounters* counters = nullptr;
+    const ScanCodeLookup& scanCodeOf;
+};
+
+// One key of a group that went down, with the scan code it was sent with: its release sends the same code,
+// even when the keyboard layout changed while it was down.
+struct PressedKey {
+    int vk = 0;
+    KeyEventArgs args;
+};
+using PressedKeys = std::vector<PressedKey>;
+
 // Page Up/Down, End, Home, the arrows, Insert, Delete, both Windows keys, keypad divide, PrintScreen, Menu
 // and NumLock.
 bool isExtendedKey(int vk);
 
 // The scan code and extended bit of a virtual key; throws "虚拟键超出有效范围" or "无法转换硬件扫描码".
-KeyEventArgs keyEventArgs(int vk);
+KeyEventArgs keyEventArgs(int vk, const ScanCodeLookup& scanCodeOf = defaultScanCodeLookup());
 
-// Presses `keys` in order, counting in `pressed` each key that went down. If a key fails, the keys already
+// Presses `keys` in order, adding each key that went down to `pressed`. If a key fails, the keys already
 // down are released (last pressed first) before the error leaves.
-void pressGroup(const std::vector<int>& keys, std::size_t& pressed, const KeySender& sender,
-                PerfCounters* counters);
+void pressGroup(const std::vector<int>& keys, PressedKeys& pressed, const KeyOutput& output);
 
-// Releases the first `pressed` keys, last pressed first, counting `pressed` down to 0. A key that fails does
-// not keep the keys before it down: they are still released, and the first failure is thrown afterwards.
-void releaseGroup(const std::vector<int>& keys, std::size_t& pressed, const KeySender& sender,
-                  PerfCounters* counters);
+// Releases the pressed keys, last pressed first, emptying `pressed`. A key that fails does not keep the keys
+// before it down: they are still released, and the first failure is thrown afterwards.
+void releaseGroup(PressedKeys& pressed, const KeyOutput& output);
 
 // releaseGroup for a failure path that is already carrying an error: releases what it can, throws nothing.
-void releaseGroupQuietly(const std::vector<int>& keys, std::size_t& pressed, const KeySender& sender,
-                         PerfCounters* counters) noexcept;
+void releaseGroupQuietly(PressedKeys& pressed, const KeyOutput& output) noexcept;
 
 // keybd_event through the platform layer.
 KeySender defaultKeySender();

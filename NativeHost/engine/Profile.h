@@ -14,6 +14,8 @@ struct Step {
     std::vector<int> keys;
     int hold = 30;
     int gap = 50;
+
+    bool operator==(const Step&) const = default;
 };
 
 struct Macro {
@@ -24,6 +26,8 @@ struct Macro {
     int triggerKey = 0;            // the trigger's last key, 0 when it names none
     std::vector<int> modifiers;    // the trigger's keys before the last one, in text order
     std::vector<Step> steps;
+
+    bool operator==(const Macro&) const = default;
 };
 
 struct Profile {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 namespace {
 
 using namespace kes::test;
@@ -17,13 +19,7 @@ std::size_t occurrences(const std::string& text, const std::string& part) {
     return count;
 }
 
-class EngineControl : public EngineFixture, public ::testing::Test {
-protected:
-    void TearDown() override {
-        engine->stop();
-        EXPECT_TRUE(recorder.keysDown().empty());
-    }
-};
+class EngineControl : public EngineTest {};
 
 TEST_F(EngineControl, StartsOffAndEmpty) {
     EXPECT_FALSE(engine->isEnabled());
@@ -113,6 +109,63 @@ TEST_F(EngineControl, ApplyKeepsJobsOfMacrosStillPresentAndEnabled) {
     engine->waitIdle();
     EXPECT_EQ(keysAndDirections(recorder.events()), (Events{{keyA, true}, {keyA, false}}));
 }
+
+// A job is kept across a new profile only when its macro is exactly the same: otherwise the trigger's
+// release would look the job up through the changed macro and never reach it.
+struct MacroChange {
+    const char* what;
+    std::function<void(kes::Macro&)> change;
+};
+
+void PrintTo(const MacroChange& change, std::ostream* out) {
+    *out << change.what;
+}
+
+class ApplyWithAChangedMacro : public EngineTest, public ::testing::WithParamInterface<MacroChange> {};
+
+TEST_P(ApplyWithAChangedMacro, CancelsItsRunningJobAndReleasesItsKeys) {
+    const kes::Macro latch = macro(1, "latch", keyF8, {step({keyA})}, {keyCtrl});
+    applyOn({latch});
+    press(keyCtrl);
+    press(keyF8);
+    ASSERT_TRUE(recorder.waitForMoreThan(0));
+    kes::Macro changed = latch;
+    GetParam().change(changed);
+    applyOn({changed});
+    engine->waitIdle();
+    EXPECT_EQ(keysAndDirections(recorder.events()), (Events{{keyA, true}, {keyA, false}})) << GetParam().what;
+    release(keyF8);
+    release(keyCtrl);
+}
+
+INSTANTIATE_TEST_SUITE_P(Changes, ApplyWithAChangedMacro,
+                         ::testing::Values(MacroChange{"trigger key",
+                                                       [](kes::Macro& m) {
+                                                           m.triggerKey = keyE;
+                                                       }},
+                                           MacroChange{"modifiers",
+                                                       [](kes::Macro& m) {
+                                                           m.modifiers = {};
+                                                       }},
+                                           MacroChange{"behaviour",
+                                                       [](kes::Macro& m) {
+                                                           m.behavior = "hold";
+                                                       }},
+                                           MacroChange{"step keys",
+                                                       [](kes::Macro& m) {
+                                                           m.steps[0].keys = {keyD};
+                                                       }},
+                                           MacroChange{"hold time",
+                                                       [](kes::Macro& m) {
+                                                           m.steps[0].hold = 6;
+                                                       }},
+                                           MacroChange{"gap time",
+                                                       [](kes::Macro& m) {
+                                                           m.steps[0].gap = 6;
+                                                       }},
+                                           MacroChange{"another step", [](kes::Macro& m) {
+                                                           m.steps.push_back(step({keyC}));
+                                                       }}));
 
 TEST_F(EngineControl, ApplyCancelsTheJobOfARemovedMacro) {
     engine->apply(true, profileOf({macro(1, "latch", keyF8, {step({keyA})})}));

@@ -6,17 +6,7 @@ namespace {
 
 using namespace kes::test;
 
-class EngineMatching : public EngineFixture, public ::testing::Test {
-protected:
-    void applyOn(std::vector<kes::Macro> macros, std::wstring program = {}) {
-        engine->apply(true, profileOf(std::move(macros), std::move(program)));
-    }
-    // Releases everything and lets the jobs end, so that each test ends with the keys it pressed up.
-    void TearDown() override {
-        engine->stop();
-        EXPECT_TRUE(recorder.keysDown().empty());
-    }
-};
+class EngineMatching : public EngineTest {};
 
 TEST_F(EngineMatching, InjectedEventsAreNeverMatchedSwallowedOrRecorded) {
     applyOn({macro(1, "once", keyF8, {step({keyA})})});

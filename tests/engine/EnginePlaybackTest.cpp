@@ -7,16 +7,7 @@ namespace {
 using namespace kes::test;
 using Events = std::vector<std::pair<int, bool>>;
 
-class EnginePlayback : public EngineFixture, public ::testing::Test {
-protected:
-    void applyOn(std::vector<kes::Macro> macros, std::wstring program = {}) {
-        engine->apply(true, profileOf(std::move(macros), std::move(program)));
-    }
-    void TearDown() override {
-        engine->stop();
-        EXPECT_TRUE(recorder.keysDown().empty());
-    }
-};
+class EnginePlayback : public EngineTest {};
 
 // The passes of different jobs never interleave: the events split into runs of one job each, every run made
 // of whole passes, except that the last run of a job may stop early where the job was cancelled. Each job is
@@ -188,6 +179,69 @@ TEST_F(EnginePlayback, PassesOfDifferentJobsNeverInterleave) {
         eDowns += event.vk == keyE && event.down();
     }
     EXPECT_EQ(eDowns, 2);
+}
+
+std::size_t downsOf(const std::vector<KeyEvent>& events, int vk) {
+    std::size_t downs = 0;
+    for (const KeyEvent& event : events) {
+        downs += event.vk == vk && event.down();
+    }
+    return downs;
+}
+
+// Waits up to `limit` until `done` holds for the recorded events.
+template <typename Done>
+bool eventsWithin(RecordingSender& recorder, std::chrono::milliseconds limit, Done done) {
+    const auto until = std::chrono::steady_clock::now() + limit;
+    while (!done(recorder.events())) {
+        if (std::chrono::steady_clock::now() >= until) {
+            return false;
+        }
+        kes::platform::sleepMilliseconds(2);
+    }
+    return true;
+}
+
+TEST_F(EnginePlayback, AJobWaitingForTheLockPlaysBeforeTheNextRoundOfALoop) {
+    // Long rounds, so that the second job surely asks for the lock while a round is playing.
+    applyOn({macro(1, "hold", keyF8, {step({keyA}, 5, 200)}), macro(2, "once", keyE, {step({keyD}, 5, 0)})});
+    press(keyF8);
+    ASSERT_TRUE(recorder.waitForMoreThan(0));
+    press(keyE);
+    release(keyE);
+    // The loop goes on while its trigger is held, yet the waiting macro plays right after this round.
+    EXPECT_TRUE(eventsWithin(recorder, std::chrono::seconds(3), [](const std::vector<KeyEvent>& events) {
+        return downsOf(events, keyD) == 1 && events.back().vk == keyA;
+    })) << "the looping job kept the playback lock";
+    release(keyF8);
+    engine->waitIdle();
+    EXPECT_EQ(
+        keysAndDirections(recorder.events()),
+        (Events{{keyA, true}, {keyA, false}, {keyD, true}, {keyD, false}, {keyA, true}, {keyA, false}}));
+}
+
+TEST_F(EnginePlayback, TwoHeldRapidFireKeysTakeTurns) {
+    applyOn({macro(1, "repeat", 0, {step({keyA}, 5, 5), step({keyD}, 5, 5)})});
+    press(keyA);
+    ASSERT_TRUE(recorder.waitForMoreThan(1));
+    press(keyD);
+    EXPECT_TRUE(eventsWithin(recorder, std::chrono::seconds(3),
+                             [](const std::vector<KeyEvent>& events) {
+                                 return downsOf(events, keyD) >= 3 && downsOf(events, keyA) >= 5;
+                             }))
+        << "A " << downsOf(recorder.events(), keyA) << ", D " << downsOf(recorder.events(), keyD);
+    // Taking turns: after D started, no two rounds of A follow each other while D waits.
+    const auto events = recorder.events();
+    std::size_t firstD = 0;
+    while (events[firstD].vk != keyD) {
+        ++firstD;
+    }
+    for (std::size_t i = firstD; i + 2 < events.size(); i += 2) {
+        EXPECT_NE(events[i].vk, events[i + 2].vk) << "round " << i / 2;
+    }
+    release(keyA);
+    release(keyD);
+    engine->waitIdle();
 }
 
 TEST_F(EnginePlayback, ALatchHoldsThePlaybackLockSoOthersWait) {

@@ -6,6 +6,8 @@
 #include "support/FileBytes.h"
 #include "support/ScratchDirectory.h"
 
+#include <gtest/gtest.h>
+
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -133,6 +135,13 @@ public:
     std::string errorLog() const { return fileBytes(directory_ / u8"错误.log"); }
     std::string runLog() const { return fileBytes(directory_ / u8"运行.log"); }
 
+    // Replaces the engine by one with these system services.
+    void rebuild(EngineServices services, bool noHook = true) {
+        engine.reset();
+        engine = std::make_unique<Engine>(log, counters.get(), noHook, recorder.sender(), matcher.matcher(),
+                                          std::move(services));
+    }
+
     bool press(int vk) { return engine->onKey(vk, true, false); }
     bool release(int vk) { return engine->onKey(vk, false, false); }
 
@@ -142,6 +151,19 @@ public:
     SwitchableMatcher matcher;
     std::unique_ptr<PerfCounters> counters;
     std::unique_ptr<Engine> engine;
+};
+
+// The base of the engine's test fixtures: each test switches the engine on with its macros, and ends with
+// the engine stopped and every key it pressed up again.
+class EngineTest : public EngineFixture, public ::testing::Test {
+protected:
+    void applyOn(std::vector<Macro> macros, std::wstring program = {}) {
+        engine->apply(true, profileOf(std::move(macros), std::move(program)));
+    }
+    void TearDown() override {
+        engine->stop();
+        EXPECT_TRUE(recorder.keysDown().empty());
+    }
 };
 
 inline double msBetween(std::int64_t from, std::int64_t to) {

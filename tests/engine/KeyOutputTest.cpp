@@ -16,6 +16,14 @@ using kes::test::keysAndDirections;
 using kes::test::RecordingSender;
 using Events = std::vector<std::pair<int, bool>>;
 
+const kes::ScanCodeLookup systemScanCodes = kes::defaultScanCodeLookup();
+
+// The output of a group through `sender`, with the system's scan codes unless told otherwise.
+kes::KeyOutput outputTo(const kes::KeySender& sender, kes::PerfCounters* counters = nullptr,
+                        const kes::ScanCodeLookup& scanCodes = systemScanCodes) {
+    return kes::KeyOutput{sender, counters, scanCodes};
+}
+
 std::string failureOf(const std::function<void()>& action) {
     try {
         action();
@@ -46,11 +54,11 @@ TEST(KeyOutput, RefusesKeysOutsideTheValidRange) {
 TEST(KeyOutput, GroupGoesDownInOrderAndUpInReverse) {
     RecordingSender recorder;
     const std::vector<int> keys{65, 68};
-    std::size_t pressed = 0;
-    kes::pressGroup(keys, pressed, recorder.sender(), nullptr);
-    EXPECT_EQ(pressed, 2u);
-    kes::releaseGroup(keys, pressed, recorder.sender(), nullptr);
-    EXPECT_EQ(pressed, 0u);
+    kes::PressedKeys pressed;
+    kes::pressGroup(keys, pressed, outputTo(recorder.sender()));
+    EXPECT_EQ(pressed.size(), 2u);
+    kes::releaseGroup(pressed, outputTo(recorder.sender()));
+    EXPECT_TRUE(pressed.empty());
     const auto events = recorder.events();
     EXPECT_EQ(keysAndDirections(events), (Events{{65, true}, {68, true}, {68, false}, {65, false}}));
     for (const auto& event : events) {
@@ -69,9 +77,9 @@ TEST(KeyOutput, ExtendedBitFollowsTheKey) {
     for (const Case c : {Case{37, 1, 3}, Case{111, 1, 3}, Case{46, 1, 3}, Case{91, 1, 3}, Case{191, 0, 2},
                          Case{107, 0, 2}, Case{13, 0, 2}}) {
         RecordingSender recorder;
-        std::size_t pressed = 0;
-        kes::pressGroup({c.vk}, pressed, recorder.sender(), nullptr);
-        kes::releaseGroup({c.vk}, pressed, recorder.sender(), nullptr);
+        kes::PressedKeys pressed;
+        kes::pressGroup({c.vk}, pressed, outputTo(recorder.sender()));
+        kes::releaseGroup(pressed, outputTo(recorder.sender()));
         const auto events = recorder.events();
         ASSERT_EQ(events.size(), 2u);
         EXPECT_EQ(events[0].flags, c.down) << c.vk;
@@ -81,18 +89,18 @@ TEST(KeyOutput, ExtendedBitFollowsTheKey) {
 
 TEST(KeyOutput, KeysPressedBeforeAFailingKeyAreReleasedFirst) {
     RecordingSender recorder;
-    std::size_t pressed = 0;
+    kes::PressedKeys pressed;
     EXPECT_EQ(failureOf([&] {
-                  kes::pressGroup({65, 68, 255}, pressed, recorder.sender(), nullptr);
+                  kes::pressGroup({65, 68, 255}, pressed, outputTo(recorder.sender()));
               }),
               "虚拟键超出有效范围");
-    EXPECT_EQ(pressed, 0u);
+    EXPECT_TRUE(pressed.empty());
     EXPECT_EQ(keysAndDirections(recorder.events()),
               (Events{{65, true}, {68, true}, {68, false}, {65, false}}));
 
     RecordingSender noScan;
     EXPECT_EQ(failureOf([&] {
-                  kes::pressGroup({65, 7}, pressed, noScan.sender(), nullptr);
+                  kes::pressGroup({65, 7}, pressed, outputTo(noScan.sender()));
               }),
               "无法转换硬件扫描码");
     EXPECT_EQ(keysAndDirections(noScan.events()), (Events{{65, true}, {65, false}}));
@@ -101,9 +109,9 @@ TEST(KeyOutput, KeysPressedBeforeAFailingKeyAreReleasedFirst) {
 TEST(KeyOutput, SenderFailureLeavesAfterTheSameRelease) {
     RecordingSender recorder;
     recorder.failOn(67, false);
-    std::size_t pressed = 0;
+    kes::PressedKeys pressed;
     EXPECT_EQ(failureOf([&] {
-                  kes::pressGroup({65, 68, 67}, pressed, recorder.sender(), nullptr);
+                  kes::pressGroup({65, 68, 67}, pressed, outputTo(recorder.sender()));
               }),
               "发送失败");
     EXPECT_EQ(keysAndDirections(recorder.events()),
@@ -112,24 +120,49 @@ TEST(KeyOutput, SenderFailureLeavesAfterTheSameRelease) {
 
 TEST(KeyOutput, AFailingReleaseStillReleasesTheKeysBeforeIt) {
     RecordingSender recorder;
-    std::size_t pressed = 0;
-    kes::pressGroup({65, 68, 67}, pressed, recorder.sender(), nullptr);
+    kes::PressedKeys pressed;
+    kes::pressGroup({65, 68, 67}, pressed, outputTo(recorder.sender()));
     recorder.failOn(68, true);
-    EXPECT_EQ(failureOf([&] {
-                  kes::releaseGroup({65, 68, 67}, pressed, recorder.sender(), nullptr);
-              }),
-              "发送失败");
-    EXPECT_EQ(pressed, 0u);
+    EXPECT_EQ(failureOf([&] { kes::releaseGroup(pressed, outputTo(recorder.sender())); }), "发送失败");
+    EXPECT_TRUE(pressed.empty());
     EXPECT_EQ(keysAndDirections(recorder.events()),
               (Events{{65, true}, {68, true}, {67, true}, {67, false}, {65, false}}));
+}
+
+TEST(KeyOutput, AReleaseSendsTheScanCodeItsPressWasSentWith) {
+    // The keyboard layout changes while the keys are down: the releases still match their presses.
+    unsigned layout = 0x10;
+    const kes::ScanCodeLookup scanCodes = [&layout](int vk) {
+        return layout + static_cast<unsigned>(vk - 65);
+    };
+    RecordingSender recorder;
+    kes::PressedKeys pressed;
+    kes::pressGroup({65, 68}, pressed, outputTo(recorder.sender(), nullptr, scanCodes));
+    layout = 0x40;
+    kes::releaseGroup(pressed, outputTo(recorder.sender(), nullptr, scanCodes));
+    const auto events = recorder.events();
+    ASSERT_EQ(keysAndDirections(events), (Events{{65, true}, {68, true}, {68, false}, {65, false}}));
+    EXPECT_EQ(events[0].scan, 0x10);
+    EXPECT_EQ(events[1].scan, 0x13);
+    EXPECT_EQ(events[2].scan, 0x13);
+    EXPECT_EQ(events[3].scan, 0x10);
+
+    // A layout that lost the key meanwhile cannot keep it down either.
+    kes::pressGroup({65}, pressed, outputTo(recorder.sender(), nullptr, scanCodes));
+    const kes::ScanCodeLookup none = [](int) {
+        return 0u;
+    };
+    kes::releaseGroup(pressed, outputTo(recorder.sender(), nullptr, none));
+    EXPECT_TRUE(recorder.keysDown().empty());
+    EXPECT_EQ(recorder.events().back().scan, 0x40);
 }
 
 TEST(KeyOutput, TimesEverySenderCallWhenCountersArePresent) {
     RecordingSender recorder;
     kes::PerfCounters counters;
-    std::size_t pressed = 0;
-    kes::pressGroup({65, 68}, pressed, recorder.sender(), &counters);
-    kes::releaseGroup({65, 68}, pressed, recorder.sender(), &counters);
+    kes::PressedKeys pressed;
+    kes::pressGroup({65, 68}, pressed, outputTo(recorder.sender(), &counters));
+    kes::releaseGroup(pressed, outputTo(recorder.sender(), &counters));
     EXPECT_EQ(counters.keySend.count.load(), 4);
     EXPECT_GE(counters.keySend.maxNs.load(), 0);
 }
@@ -152,9 +185,9 @@ TEST(KeyOutput, LockAndSystemKeysGoOutWithTheirOwnScanCodeAndExtendedBit) {
             nlohmann::json::parse(R"({"macros":[{"id":1,"steps":[{"key":")" + c.name + R"("}]}]})"));
         ASSERT_EQ(profile.macros.at(0).steps.at(0).keys, std::vector<int>{c.vk}) << c.name;
         RecordingSender recorder;
-        std::size_t pressed = 0;
-        kes::pressGroup(profile.macros[0].steps[0].keys, pressed, recorder.sender(), nullptr);
-        kes::releaseGroup(profile.macros[0].steps[0].keys, pressed, recorder.sender(), nullptr);
+        kes::PressedKeys pressed;
+        kes::pressGroup(profile.macros[0].steps[0].keys, pressed, outputTo(recorder.sender()));
+        kes::releaseGroup(pressed, outputTo(recorder.sender()));
         const auto events = recorder.events();
         ASSERT_EQ(events.size(), 2u) << c.name;
         EXPECT_EQ(events[0].vk, c.vk) << c.name;

@@ -11,6 +11,8 @@
 
 #include <windows.h>
 
+#include <cstdio>
+
 namespace {
 
 using namespace kes::test;
@@ -87,6 +89,73 @@ TEST(Win32KeyboardHook, TheEnginesHookPassesInjectedTriggersOnUntouched) {
     EXPECT_EQ(recorder.count(), 0u);
     engine.stop();
 }
+
+// Another low-level hook on this thread, as the master switch's F12 watch is in the program.
+std::vector<SeenEvent> watchedEvents;
+
+std::intptr_t watchAndPassOn(const kes::platform::KeyboardHookEvent& event,
+                             const kes::platform::NextHook& next) {
+    watchedEvents.push_back({event.vk, event.kind, event.injected});
+    return next();
+}
+
+bool watched(int vk, kes::platform::KeyEventKind kind) {
+    for (const SeenEvent& event : watchedEvents) {
+        if (event.vk == vk && event.kind == kind && event.injected) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The job's releases are input that must pass this thread's hooks; switching off waits for the job, so
+// it has to keep delivering their calls instead of holding them until the system's hook timeout.
+class Win32SwitchOff : public ::testing::TestWithParam<bool> {};
+
+TEST_P(Win32SwitchOff, ReleasesALatchedKeyPromptlyAndKeepsTheHooksWorking) {
+    const bool byProfile = GetParam();
+    ScratchDirectory directory("win32-switch-off");
+    kes::Log log;
+    log.setDirectory(directory.path());
+    kes::PerfCounters counters;
+    kes::Engine engine(log, &counters, false, {}, [](const std::wstring&) { return true; });
+    watchedEvents.clear();
+    auto watch = kes::platform::installKeyboardHook(&watchAndPassOn);
+    ASSERT_NE(watch, nullptr);
+    engine.apply(true, profileOf({macro(1, "latch", keyF9, {step({keyA})})}));
+    EXPECT_TRUE(engine.onKey(keyF9, true, false)); // the trigger, as from the keyboard
+    ASSERT_TRUE(pumpUntil([] { return watched(keyA, kes::platform::KeyEventKind::Down); }));
+
+    const std::int64_t begin = kes::platform::performanceCounter();
+    if (byProfile) {
+        engine.apply(true, profileOf({macro(1, "latch", keyF9, {step({keyA})})}, L"other.exe"));
+    } else {
+        engine.setEnabled(false);
+    }
+    const double switchOffMs = msBetween(begin, kes::platform::performanceCounter());
+    std::printf("switch-off %s: %.1f ms\n", byProfile ? "by a profile for another program" : "by the switch",
+                switchOffMs);
+    EXPECT_EQ(engine.jobCount(), 0u);
+    EXPECT_TRUE(watched(keyA, kes::platform::KeyEventKind::Up)); // seen while switching off
+    EXPECT_LT(switchOffMs, 250.0);
+    EXPECT_EQ(GetAsyncKeyState(keyA) & 0x8000, 0);
+
+    // Both hooks still see input afterwards.
+    const std::int64_t hookCalls = counters.hookTime.count.load();
+    sendKey(keyF9, true);
+    sendKey(keyF9, false);
+    EXPECT_TRUE(pumpUntil([] { return watched(keyF9, kes::platform::KeyEventKind::Up); }));
+    if (byProfile) {
+        EXPECT_TRUE(pumpUntil([&] { return counters.hookTime.count.load() >= hookCalls + 2; }));
+    }
+    engine.stop();
+}
+
+std::string switchOffName(const ::testing::TestParamInfo<bool>& way) {
+    return way.param ? "ByAProfileForAnotherProgram" : "ByTheSwitch";
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, Win32SwitchOff, ::testing::Bool(), switchOffName);
 
 TEST(Win32ForegroundProgram, NamesTheProgramOwningTheForegroundWindow) {
     HWND window = CreateWindowExW(0, L"STATIC", L"kes foreground", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
