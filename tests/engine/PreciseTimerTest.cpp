@@ -61,6 +61,51 @@ TEST(PreciseTimer, WaitsEndOnTheAbsoluteTimeLineWithoutDrift) {
     EXPECT_LT(msBetween(start, secondEnd), 60.0 + 10.0 + 250.0);
 }
 
+// The system's timer, recording each due time it is armed with.
+class ArmRecordingTimer : public kes::platform::OneShotTimer {
+public:
+    explicit ArmRecordingTimer(std::vector<std::int64_t>& dues)
+        : dues_(dues), timer_(kes::platform::createOneShotTimer(true)) {}
+    bool arm(std::int64_t due100ns) override {
+        dues_.push_back(due100ns);
+        return timer_->arm(due100ns);
+    }
+    kes::platform::TimerWait wait(const kes::platform::CancelEvent& cancel) override {
+        return timer_->wait(cancel);
+    }
+
+private:
+    std::vector<std::int64_t>& dues_;
+    std::unique_ptr<kes::platform::OneShotTimer> timer_;
+};
+
+TEST(PreciseTimer, AWaitAfterADelayIsArmedForWhatRemains) {
+    auto cancel = newEvent();
+    std::vector<std::int64_t> dues;
+    kes::PreciseTimer timer(std::make_unique<ArmRecordingTimer>(dues));
+    timer.resetDeadline();
+    const std::int64_t start = timer.deadline();
+    timer.waitMs(30, *cancel, nullptr);
+    kes::platform::sleepMilliseconds(10);
+    const std::int64_t secondCalled = kes::platform::performanceCounter();
+    timer.waitMs(30, *cancel, nullptr);
+    // The first wait is armed for at most its 30 ms. The second, called at least 40 ms into the time line,
+    // is armed for at most what was left then of the 60 ms (in 100 ns units), not for 30 ms; on a machine
+    // so slow that nothing was left, it is not armed at all.
+    ASSERT_GE(dues.size(), 1u);
+    EXPECT_GT(dues[0], 0);
+    EXPECT_LE(dues[0], 300000);
+    const std::int64_t left =
+        (start + ticksOfMs(60) - secondCalled) * 10000000 / kes::platform::performanceFrequency();
+    if (left <= 0) {
+        EXPECT_EQ(dues.size(), 1u);
+        return;
+    }
+    ASSERT_EQ(dues.size(), 2u);
+    EXPECT_GT(dues[1], 0);
+    EXPECT_LE(dues[1], std::min<std::int64_t>(left, 200000));
+}
+
 TEST(PreciseTimer, ManyShortWaitsAccumulateNoError) {
     auto cancel = newEvent();
     kes::PreciseTimer timer(kes::createTimer());
@@ -130,10 +175,11 @@ TEST(PreciseTimer, APassedDeadlineArmsNoTimer) {
     timer.waitMs(5, *cancel, nullptr);
     timer.waitMs(0, *cancel, nullptr);
     EXPECT_TRUE(record.dues.empty());
-    timer.waitMs(30, *cancel, nullptr);
+    // Far enough ahead to be still in the future after the 20 ms sleep on a loaded machine.
+    timer.waitMs(100, *cancel, nullptr);
     ASSERT_EQ(record.dues.size(), 1u);
     EXPECT_GT(record.dues[0], 0);
-    EXPECT_LE(record.dues[0], 300000); // at most the 30 ms asked for, in 100 ns units
+    EXPECT_LE(record.dues[0], 1000000); // at most the 100 ms asked for, in 100 ns units
 }
 
 TEST(PreciseTimer, RelativeDueTimeIsInHundredNanosecondsAndAtLeastOne) {
