@@ -7,8 +7,10 @@ namespace kes::platform {
 void waitDeliveringHookCalls(const CancelEvent& signal) {
     const HANDLE handle = static_cast<const Win32CancelEvent&>(signal).handle();
     for (;;) {
-        // A low-level hook is called through a message sent to the thread that installed it.
-        const DWORD woken = MsgWaitForMultipleObjectsEx(1, &handle, INFINITE, QS_SENDMESSAGE, 0);
+        // A low-level hook is called through a message sent to the thread that installed it; one already
+        // waiting counts too (MWMO_INPUTAVAILABLE), not only one that arrives during the wait.
+        const DWORD woken =
+            MsgWaitForMultipleObjectsEx(1, &handle, INFINITE, QS_SENDMESSAGE, MWMO_INPUTAVAILABLE);
         if (woken == WAIT_OBJECT_0) {
             return;
         }

@@ -172,8 +172,8 @@ int main() {
     windowClass.hInstance = GetModuleHandleW(nullptr);
     windowClass.lpszClassName = L"KesSwitchOff";
     RegisterClassExW(&windowClass);
-    app.window = CreateWindowExW(0, windowClass.lpszClassName, L"Kestrava switch-off", WS_OVERLAPPEDWINDOW, 0,
-                                 0, 300, 200, nullptr, nullptr, windowClass.hInstance, nullptr);
+    app.window = CreateWindowExW(0, windowClass.lpszClassName, L"Kestrava switch-off", WS_OVERLAPPEDWINDOW,
+                                 100, 100, 300, 200, nullptr, nullptr, windowClass.hInstance, nullptr);
     if (app.window == nullptr) {
         say("FAILED: no window");
         return 1;
@@ -193,7 +193,14 @@ int main() {
     context.masterHotkeyId = kes::masterHotkeyFirstId;
     app.recorder = SetWindowsHookExW(WH_KEYBOARD_LL, recorderProcedure, GetModuleHandleW(nullptr), 0);
     SetTimer(app.window, safetyTimer, 90000, nullptr);
-    say("ready");
+    // X key events reach the program only once one of its windows has been clicked.
+    ShowWindow(app.window, SW_SHOW);
+    UpdateWindow(app.window);
+    SetForegroundWindow(app.window);
+    RECT area{};
+    GetWindowRect(app.window, &area);
+    say("ready " + std::to_string((area.left + area.right) / 2) + " " +
+        std::to_string((area.top + area.bottom) / 2));
 
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {

@@ -39,7 +39,11 @@ wait_for() {
 }
 
 drive() {
-    wait_for '^ready' 60 || return 1
+    wait_for '^ready ' 60 || return 1
+    local x y
+    read -r _ x y < <(grep '^ready ' "$output")
+    xdotool mousemove "$x" "$y" click 1
+    sleep 0.5
     xdotool keydown F4
     wait_for '^latched 1' 20 || return 1
     sleep 0.3
