@@ -7,7 +7,7 @@
 
 namespace kes::platform {
 
-// No hook of this program is called through the waiting thread here.
+// A plain wait here: a job's key output does not wait for a hook call on the waiting thread.
 void waitDeliveringHookCalls(const CancelEvent& signal) {
     const auto& event = static_cast<const PosixCancelEvent&>(signal);
     pollfd ready{event.fd(), POLLIN, 0};

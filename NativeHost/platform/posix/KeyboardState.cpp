@@ -2,7 +2,7 @@
 
 namespace kes::platform {
 
-// Without a system-wide keyboard hook no key event reaches the engine from outside, so none is held for it.
+// The desktop backend reports no keyboard state, so no key counts as held at switch-on here.
 std::vector<int> keysDownNow() {
     return {};
 }
