@@ -487,7 +487,7 @@ async function writeState() {
   return hasUnsavedChanges() ? writeState() : true;
 }
 
-// Posts one document; null when it was stored, else the host's refusal text or a generic one.
+// Posts one document; null when it was stored, else the host's refusal text (with its reason) or a generic one.
 async function postState(body, keepalive = false) {
   try {
     const response = await fetch('/api/state', {
@@ -498,7 +498,8 @@ async function postState(body, keepalive = false) {
     });
     if (response.ok) return null;
     const answer = await response.json().catch(() => null);
-    return answer && typeof answer.error === 'string' && answer.error ? answer.error : '请检查本地服务。';
+    if (!answer || typeof answer.error !== 'string' || !answer.error) return '请检查本地服务。';
+    return typeof answer.reason === 'string' && answer.reason ? `${answer.error}（${answer.reason}）` : answer.error;
   } catch {
     return '请检查本地服务。';
   }

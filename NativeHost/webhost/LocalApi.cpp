@@ -2,6 +2,21 @@
 
 namespace kes {
 
+namespace {
+
+// A refusal's text can quote the refused bytes (the JSON parser's errors do); such a text is left out of the
+// answer rather than breaking it.
+bool isValidUtf8(const std::string& text) {
+    try {
+        (void)nlohmann::json(text).dump();
+        return true;
+    } catch (const nlohmann::json::exception&) {
+        return false;
+    }
+}
+
+} // namespace
+
 nlohmann::json handleApiRequest(StateStore& store, const std::string& method, const std::string& path,
                                 const std::string& body, int& status,
                                 const ProgramWindowLister& listWindows) {
@@ -27,7 +42,14 @@ nlohmann::json handleApiRequest(StateStore& store, const std::string& method, co
         } catch (const std::exception&) {
             // The answer still tells the page that the request failed.
         }
-        return {{"error", saving ? "无法保存本地配置。" : "无法读取本地数据。"}};
+        if (!saving) {
+            return {{"error", "无法读取本地数据。"}};
+        }
+        nlohmann::json answer = {{"error", "无法保存本地配置。"}};
+        if (const std::string reason = e.what(); isValidUtf8(reason)) {
+            answer["reason"] = reason;
+        }
+        return answer;
     }
 }
 

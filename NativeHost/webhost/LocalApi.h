@@ -11,8 +11,9 @@ namespace kes {
 using ProgramWindowLister = std::function<nlohmann::json()>;
 
 // The page's JSON API under "/api/": GET and POST "/api/state", GET "/api/windows". Sets `status` and
-// returns an object with one member; never throws (a failure is logged behind "本地接口失败：" and answered
-// with 400 for POST, 500 otherwise).
+// returns its answer object; never throws (a failure is logged behind "本地接口失败：" and answered with 400
+// for POST, 500 otherwise). A refused save's answer also carries the refusal's own text as "reason", so the
+// page can tell the user why.
 nlohmann::json handleApiRequest(StateStore& store, const std::string& method, const std::string& path,
                                 const std::string& body, int& status,
                                 const ProgramWindowLister& listWindows = listProgramWindows);

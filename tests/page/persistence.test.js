@@ -113,7 +113,7 @@ test('a refused save says why, keeps the window on "close", and is retried at th
       field.value = 'x\ud800';
       field.dispatchEvent(new Event('input'));
     });
-    assert.match(await h.toastText(page), /^自动保存失败：无法保存本地配置。/);
+    assert.match(await h.toastText(page), /^自动保存失败：无法保存本地配置。（\[json\.exception\.parse_error/, "the host's reason is shown");
     assert.equal(server.stateText(), before);
 
     await h.clearPosted(page);

@@ -86,9 +86,11 @@ TEST_F(LocalApiTest, RefusedSaveIsBadRequestLoggedAndLeavesTheFile) {
     call("POST", "/api/state", document);
     const std::string before = fileBytes(store.path());
     EXPECT_EQ(call("POST", "/api/state", ""),
-              std::make_pair(400, std::string(R"({"error":"无法保存本地配置。"})")));
+              std::make_pair(400, std::string(R"({"error":"无法保存本地配置。","reason":"配置大小无效"})")));
     EXPECT_NE(errorLog().find("] 本地接口失败：配置大小无效\n"), std::string::npos) << errorLog();
-    EXPECT_EQ(call("POST", "/api/state", "{bad").first, 400);
+    const auto [status, answer] = call("POST", "/api/state", "{bad");
+    EXPECT_EQ(status, 400);
+    EXPECT_NE(answer.find(R"("reason":"[json.exception.parse_error)"), std::string::npos) << answer;
     EXPECT_NE(errorLog().find("本地接口失败：[json.exception.parse_error"), std::string::npos);
     EXPECT_EQ(fileBytes(store.path()), before);
 }
@@ -115,5 +117,11 @@ TEST_F(LocalApiTest, AnswersEvenWhenTheLogCannotBeWritten) {
     int status = 0;
     const nlohmann::json answer = kes::handleApiRequest(orphan, "POST", "/api/state", "", status);
     EXPECT_EQ(status, 400);
-    EXPECT_EQ(answer.dump(), R"({"error":"无法保存本地配置。"})");
+    EXPECT_EQ(answer["error"], "无法保存本地配置。");
+}
+
+TEST_F(LocalApiTest, RefusalThatQuotesInvalidUtf8LeavesTheReasonOut) {
+    const auto [status, answer] = call("POST", "/api/state", "\xff\xfe");
+    EXPECT_EQ(status, 400);
+    EXPECT_EQ(answer, R"({"error":"无法保存本地配置。"})");
 }

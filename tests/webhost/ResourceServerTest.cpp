@@ -158,7 +158,7 @@ TEST_F(ResourceServerTest, RequestBodyLimitIsOneMebibyteInclusive) {
 TEST_F(ResourceServerTest, MissingBodySourceIsAnEmptyBody) {
     const kes::LocalResponse response = kes::serveLocalRequest("POST", "/api/state", nullptr, store);
     EXPECT_EQ(response.status, 400);
-    EXPECT_EQ(response.body, R"({"error":"无法保存本地配置。"})");
+    EXPECT_EQ(response.body, R"({"error":"无法保存本地配置。","reason":"配置大小无效"})");
     EXPECT_NE(errorLog().find("本地接口失败：配置大小无效"), std::string::npos);
 }
 
