@@ -89,6 +89,7 @@ Schedule makeSchedule(std::uint64_t seed) {
     Schedule schedule;
     schedule.seed = seed;
     schedule.firstProfile = randomProfile(draw);
+    json current = schedule.firstProfile;
     std::vector<int> held;
     const int length = 8 + draw.upTo(40);
     for (int i = 0; i < length; ++i) {
@@ -122,7 +123,12 @@ Schedule makeSchedule(std::uint64_t seed) {
         } else if (roll < 62) {
             op.action = Action::Apply;
             op.enabled = draw.chance(85);
-            op.profile = randomProfile(draw);
+            // The page also sends the same profile again (the master switch, another macro's name): the
+            // running jobs of unchanged macros go on.
+            if (draw.chance(60)) {
+                current = randomProfile(draw);
+            }
+            op.profile = current;
         } else if (roll < 66) {
             op.action = Action::ProgramChange;
             op.foreground = draw.upTo(2);
@@ -138,7 +144,7 @@ Schedule makeSchedule(std::uint64_t seed) {
             op.action = Action::Stop;
         } else {
             op.action = Action::Wait;
-            op.milliseconds = draw.chance(70) ? draw.upTo(2) : draw.upTo(8);
+            op.milliseconds = draw.chance(40) ? draw.upTo(2) : draw.upTo(16);
         }
         schedule.operations.push_back(std::move(op));
     }

@@ -15,7 +15,7 @@ enum class Action {
     AutoRepeat,     // the keyboard repeats the down of a held key
     Release,        // a held key comes up
     Injected,       // another program's synthetic event
-    Apply,          // the page hands over a new profile (triggers, behaviours and steps changed)
+    Apply,          // the page hands over a profile: a new one (triggers, behaviours, steps) or the same
     ProgramChange,  // another program comes to the foreground
     ForegroundLoss, // the profile's program leaves the foreground; the housekeeping tick notices
     Tick,           // the housekeeping tick

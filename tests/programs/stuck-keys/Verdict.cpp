@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <map>
 #include <mutex>
+#include <set>
 #include <thread>
 
 namespace kes::campaign {
@@ -71,6 +72,12 @@ Verdict playSchedule(const Schedule& schedule, Log& log, bool trace) {
     };
     // What the program in the foreground saw of each physical key: down (true) or up (false).
     std::map<int, bool> programSees;
+    // The keys the player holds, which the system reports to an engine that is switched on.
+    std::set<int> held;
+    EngineServices services;
+    services.keysDown = [&held] {
+        return std::vector<int>(held.begin(), held.end());
+    };
     const auto fail = [&verdict](const std::string& why) {
         if (verdict.passed) {
             verdict.passed = false;
@@ -78,7 +85,7 @@ Verdict playSchedule(const Schedule& schedule, Log& log, bool trace) {
         }
     };
 
-    Engine engine(log, nullptr, true, recorder.sender(), matcher);
+    Engine engine(log, nullptr, true, recorder.sender(), matcher, services);
     try {
         engine.apply(true, parseProfile(schedule.firstProfile));
         if (trace) {
@@ -91,6 +98,11 @@ Verdict playSchedule(const Schedule& schedule, Log& log, bool trace) {
             case Action::AutoRepeat:
             case Action::Release: {
                 const bool down = op.action != Action::Release;
+                if (down) {
+                    held.insert(op.key);
+                } else {
+                    held.erase(op.key);
+                }
                 const bool swallowed = engine.onKey(op.key, down, false);
                 if (!swallowed) {
                     programSees[op.key] = down;
