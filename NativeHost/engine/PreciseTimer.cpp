@@ -30,7 +30,11 @@ std::int64_t relativeDueTime(std::int64_t remainingTicks, std::int64_t frequency
     return std::max<std::int64_t>(remainingTicks * 10000000 / frequency, 1);
 }
 
-PreciseTimer::PreciseTimer(std::unique_ptr<platform::OneShotTimer> timer) : timer_(std::move(timer)) {
+PreciseTimer::PreciseTimer(std::unique_ptr<platform::OneShotTimer> timer)
+    : PreciseTimer(std::move(timer), TimerMargin::forFrequency(platform::performanceFrequency())) {}
+
+PreciseTimer::PreciseTimer(std::unique_ptr<platform::OneShotTimer> timer, TimerMargin margin)
+    : timer_(std::move(timer)), margin_(margin) {
     resetDeadline();
 }
 
@@ -46,8 +50,10 @@ void PreciseTimer::waitMs(int milliseconds, const platform::CancelEvent& cancel,
     deadline_ += frequency * std::clamp(milliseconds, 0, 60000) / 1000;
 
     std::int64_t now = platform::performanceCounter();
-    if (deadline_ - now > 0) {
-        if (!timer_->arm(relativeDueTime(deadline_ - now, frequency))) {
+    // Within the margin the busy wait carries the whole wait.
+    const std::int64_t wakeAt = deadline_ - margin_.current();
+    if (wakeAt - now > 0) {
+        if (!timer_->arm(relativeDueTime(wakeAt - now, frequency))) {
             throw std::runtime_error("高精度计时器启动失败");
         }
         switch (timer_->wait(cancel)) {
@@ -58,6 +64,7 @@ void PreciseTimer::waitMs(int milliseconds, const platform::CancelEvent& cancel,
         case platform::TimerWait::Failed:
             throw std::runtime_error("高精度等待失败");
         }
+        margin_.observe(platform::performanceCounter() - wakeAt);
     }
     for (;;) {
         now = platform::performanceCounter();

@@ -182,6 +182,43 @@ TEST(PreciseTimer, APassedDeadlineArmsNoTimer) {
     EXPECT_LE(record.dues[0], 1000000); // at most the 100 ms asked for, in 100 ns units
 }
 
+TEST(PreciseTimer, ArmsTheTimerTheMarginBeforeTheDeadlineAndBusyWaitsTheRest) {
+    auto cancel = newEvent();
+    FakeTimer::Record record;
+    kes::PreciseTimer timer(std::make_unique<FakeTimer>(record),
+                            kes::TimerMargin(ticksOfMs(1), ticksOfMs(1) / 50, ticksOfMs(2)));
+    const std::int64_t start = timer.deadline();
+    timer.waitMs(30, *cancel, nullptr);
+    ASSERT_EQ(record.dues.size(), 1u);
+    EXPECT_LE(record.dues[0], 290000); // 30 ms less the 1 ms margin, in 100 ns units
+    EXPECT_GT(record.dues[0], 0);
+    // The fake fires at once: the busy wait still ends the wait at the deadline, not before it.
+    EXPECT_GE(kes::platform::performanceCounter(), start + ticksOfMs(30));
+
+    // A wait that ends within the margin is a busy wait only.
+    timer.waitMs(1, *cancel, nullptr);
+    EXPECT_EQ(record.dues.size(), 1u);
+    EXPECT_GE(kes::platform::performanceCounter(), start + ticksOfMs(31));
+}
+
+TEST(PreciseTimer, ATimerThatIsNeverLateEarnsTheLeastMargin) {
+    auto cancel = newEvent();
+    FakeTimer::Record record;
+    kes::PreciseTimer timer(std::make_unique<FakeTimer>(record),
+                            kes::TimerMargin(ticksOfMs(1), ticksOfMs(1) / 50, ticksOfMs(2)));
+    // Only waits longer than the margin arm the timer; a busy machine may leave some of them shorter.
+    for (int i = 0; i < 500 && record.dues.size() < kes::TimerMargin::warmUp; ++i) {
+        timer.waitMs(2, *cancel, nullptr);
+    }
+    ASSERT_EQ(record.dues.size(), kes::TimerMargin::warmUp);
+    EXPECT_EQ(timer.margin().current(), ticksOfMs(1) / 50);
+    record.dues.clear();
+    timer.waitMs(30, *cancel, nullptr);
+    ASSERT_EQ(record.dues.size(), 1u);
+    EXPECT_LE(record.dues[0], 299800); // 30 ms less 20 us
+    EXPECT_GT(record.dues[0], 0);
+}
+
 TEST(PreciseTimer, RelativeDueTimeIsInHundredNanosecondsAndAtLeastOne) {
     EXPECT_EQ(kes::relativeDueTime(1, 1000000000), 1);
     EXPECT_EQ(kes::relativeDueTime(199, 1000000000), 1);

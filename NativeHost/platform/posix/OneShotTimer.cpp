@@ -12,10 +12,6 @@
 namespace kes::platform {
 namespace {
 
-// The timer is set to fire this long before the asked time, so that the wake-up latency of the scheduler
-// falls into the caller's final busy wait instead of making the wait late.
-constexpr std::int64_t earlyMarginNs = 200000;
-
 class TimerFdTimer final : public OneShotTimer {
 public:
     explicit TimerFdTimer(int fd) : fd_(fd) {}
@@ -24,12 +20,7 @@ public:
     TimerFdTimer& operator=(const TimerFdTimer&) = delete;
 
     bool arm(std::int64_t due100ns) override {
-        const std::int64_t dueNs = (due100ns < 1 ? 1 : due100ns) * 100 - earlyMarginNs;
-        if (dueNs <= 0) {
-            // Within the margin: the busy wait carries all of it.
-            armed_ = false;
-            return true;
-        }
+        const std::int64_t dueNs = (due100ns < 1 ? 1 : due100ns) * 100;
         itimerspec when{};
         when.it_value.tv_sec = static_cast<time_t>(dueNs / 1000000000);
         when.it_value.tv_nsec = static_cast<long>(dueNs % 1000000000);
