@@ -30,10 +30,7 @@ std::int64_t relativeDueTime(std::int64_t remainingTicks, std::int64_t frequency
     return std::max<std::int64_t>(remainingTicks * 10000000 / frequency, 1);
 }
 
-PreciseTimer::PreciseTimer(std::unique_ptr<platform::OneShotTimer> timer)
-    : PreciseTimer(std::move(timer), TimerMargin::forFrequency(platform::performanceFrequency())) {}
-
-PreciseTimer::PreciseTimer(std::unique_ptr<platform::OneShotTimer> timer, TimerMargin margin)
+PreciseTimer::PreciseTimer(std::unique_ptr<platform::OneShotTimer> timer, TimerMargin& margin)
     : timer_(std::move(timer)), margin_(margin) {
     resetDeadline();
 }
@@ -47,9 +44,15 @@ void PreciseTimer::waitMs(int milliseconds, const platform::CancelEvent& cancel,
         throw Cancelled{};
     }
     const std::int64_t frequency = platform::performanceFrequency();
-    deadline_ += frequency * std::clamp(milliseconds, 0, 60000) / 1000;
-
+    const std::int64_t length = frequency * std::clamp(milliseconds, 0, 60000) / 1000;
     std::int64_t now = platform::performanceCounter();
+    deadline_ += length;
+    // Lateness is absorbed by this wait, but only down to half its length: a job further behind moves its
+    // time line on by the excess, so that no key is held or released for less than half its time.
+    if (length > 0) {
+        deadline_ = std::max(deadline_, now + length / 2);
+    }
+
     // Within the margin the busy wait carries the whole wait.
     const std::int64_t wakeAt = deadline_ - margin_.current();
     if (wakeAt - now > 0) {

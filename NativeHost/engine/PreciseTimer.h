@@ -23,15 +23,15 @@ std::unique_ptr<platform::OneShotTimer> createTimer(const TimerFactory& make = p
 // so time spent between waits is absorbed instead of accumulating. Owned by one job thread.
 class PreciseTimer {
 public:
-    explicit PreciseTimer(std::unique_ptr<platform::OneShotTimer> timer);
-    PreciseTimer(std::unique_ptr<platform::OneShotTimer> timer, TimerMargin margin);
+    explicit PreciseTimer(std::unique_ptr<platform::OneShotTimer> timer,
+                          TimerMargin& margin = TimerMargin::shared());
 
     // Starts the time line at the current counter value.
     void resetDeadline();
-    // Advances the deadline by `milliseconds` (0..60000) and waits for it: the timer, armed the calibrated
-    // margin before the deadline, carries the long part, a busy wait the last. Throws Cancelled when the
-    // event is set before or during the wait, "高精度计时器启动失败" or "高精度等待失败" when the timer
-    // fails.
+    // Advances the deadline by `milliseconds` (0..60000), but to no less than half of them from now, and
+    // waits for it: the timer, armed the calibrated margin before the deadline, carries the long part, a busy
+    // wait the last. Throws Cancelled when the event is set before or during the wait, "高精度计时器启动失败"
+    // or "高精度等待失败" when the timer fails.
     void waitMs(int milliseconds, const platform::CancelEvent& cancel, PerfCounters* counters);
 
     std::int64_t deadline() const { return deadline_; }
@@ -39,7 +39,7 @@ public:
 
 private:
     std::unique_ptr<platform::OneShotTimer> timer_;
-    TimerMargin margin_;
+    TimerMargin& margin_;
     std::int64_t deadline_ = 0;
 };
 

@@ -1,7 +1,9 @@
 #pragma once
 #include <array>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 
 namespace kes {
 
@@ -9,6 +11,7 @@ namespace kes {
 // wait instead of making the wait late. Calibrated from the timer's observed lateness: a margin as large as
 // nearly all recent wake-ups were late, so a wait is rarely late and the busy wait stays short (it costs
 // processor time for as long as the margin exceeds the lateness). All figures in performance-counter ticks.
+// Safe to use from several threads.
 class TimerMargin {
 public:
     // Wake-ups remembered, and the rank among them that sets the margin (2 = the second latest).
@@ -20,20 +23,25 @@ public:
     // `initial`, `least` and `most` bound the margin; `least` also keeps some margin for a timer that has
     // always been on time.
     TimerMargin(std::int64_t initial, std::int64_t least, std::int64_t most);
-    // The margin for frequency-based defaults: 1 ms at first, between 20 us and 2 ms.
-    static TimerMargin forFrequency(std::int64_t frequency);
+    TimerMargin(const TimerMargin&) = delete;
+    TimerMargin& operator=(const TimerMargin&) = delete;
 
-    std::int64_t current() const { return current_; }
+    // The process's margin, shared by every job so that what one job learnt serves the next: 1 ms at first,
+    // between 20 us and 2 ms.
+    static TimerMargin& shared();
+
+    std::int64_t current() const { return current_.load(std::memory_order_relaxed); }
     // One wake-up of the timer, `lateness` ticks after the time it was armed for (negative when early).
     void observe(std::int64_t lateness);
 
 private:
+    std::mutex mutex_;
     std::array<std::int64_t, window> seen_{};
     std::size_t count_ = 0;
     std::size_t next_ = 0;
     std::int64_t least_;
     std::int64_t most_;
-    std::int64_t current_;
+    std::atomic<std::int64_t> current_;
 };
 
 } // namespace kes

@@ -90,17 +90,13 @@ TEST(PreciseTimer, AWaitAfterADelayIsArmedForWhatRemains) {
     const std::int64_t secondCalled = kes::platform::performanceCounter();
     timer.waitMs(30, *cancel, nullptr);
     // The first wait is armed for at most its 30 ms. The second, called at least 40 ms into the time line,
-    // is armed for at most what was left then of the 60 ms (in 100 ns units), not for 30 ms; on a machine
-    // so slow that nothing was left, it is not armed at all.
+    // is armed for at most what was left then of the 60 ms (in 100 ns units), not for 30 ms; on a machine so
+    // slow that less than half of it was left, for at most that half.
     ASSERT_GE(dues.size(), 1u);
     EXPECT_GT(dues[0], 0);
     EXPECT_LE(dues[0], 300000);
-    const std::int64_t left =
-        (start + ticksOfMs(60) - secondCalled) * 10000000 / kes::platform::performanceFrequency();
-    if (left <= 0) {
-        EXPECT_EQ(dues.size(), 1u);
-        return;
-    }
+    const std::int64_t left = std::max(start + ticksOfMs(60) - secondCalled, ticksOfMs(15)) * 10000000 /
+                              kes::platform::performanceFrequency();
     ASSERT_EQ(dues.size(), 2u);
     EXPECT_GT(dues[1], 0);
     EXPECT_LE(dues[1], std::min<std::int64_t>(left, 200000));
@@ -113,7 +109,9 @@ TEST(PreciseTimer, ManyShortWaitsAccumulateNoError) {
     for (int i = 0; i < 50; ++i) {
         timer.waitMs(1, *cancel, nullptr);
     }
-    EXPECT_EQ(timer.deadline(), start + 50 * ticksOfMs(1));
+    // Exactly 50 ms on, unless a wait came more than half a millisecond late and moved the time line on (a
+    // busy machine may do that); never less.
+    EXPECT_GE(timer.deadline(), start + 50 * ticksOfMs(1));
     EXPECT_GE(kes::platform::performanceCounter(), timer.deadline());
 }
 
@@ -171,10 +169,12 @@ TEST(PreciseTimer, APassedDeadlineArmsNoTimer) {
     auto cancel = newEvent();
     FakeTimer::Record record;
     kes::PreciseTimer timer(std::make_unique<FakeTimer>(record));
+    const std::int64_t start = timer.deadline();
     kes::platform::sleepMilliseconds(20);
-    timer.waitMs(5, *cancel, nullptr);
     timer.waitMs(0, *cancel, nullptr);
     EXPECT_TRUE(record.dues.empty());
+    // A zero wait does not move the time line: the next wait still absorbs the lateness.
+    EXPECT_EQ(timer.deadline(), start);
     // Far enough ahead to be still in the future after the 20 ms sleep on a loaded machine.
     timer.waitMs(100, *cancel, nullptr);
     ASSERT_EQ(record.dues.size(), 1u);
@@ -182,11 +182,28 @@ TEST(PreciseTimer, APassedDeadlineArmsNoTimer) {
     EXPECT_LE(record.dues[0], 1000000); // at most the 100 ms asked for, in 100 ns units
 }
 
+TEST(PreciseTimer, LatenessIsAbsorbedOnlyDownToHalfTheWaitAndTheMovedTimeLineIsKept) {
+    auto cancel = newEvent();
+    kes::PreciseTimer timer(kes::createTimer());
+    const std::int64_t start = timer.deadline();
+    // 20 ms late for a 30 ms wait: only 15 ms of it may be absorbed.
+    kes::platform::sleepMilliseconds(20);
+    const std::int64_t before = kes::platform::performanceCounter();
+    timer.waitMs(30, *cancel, nullptr);
+    EXPECT_GE(timer.deadline(), before + ticksOfMs(15));
+    EXPECT_GE(kes::platform::performanceCounter(), timer.deadline());
+    EXPECT_GE(timer.deadline(), start + ticksOfMs(35)); // moved on by the excess
+
+    const std::int64_t moved = timer.deadline();
+    timer.waitMs(50, *cancel, nullptr);
+    EXPECT_EQ(timer.deadline(), moved + ticksOfMs(50));
+}
+
 TEST(PreciseTimer, ArmsTheTimerTheMarginBeforeTheDeadlineAndBusyWaitsTheRest) {
     auto cancel = newEvent();
     FakeTimer::Record record;
-    kes::PreciseTimer timer(std::make_unique<FakeTimer>(record),
-                            kes::TimerMargin(ticksOfMs(1), ticksOfMs(1) / 50, ticksOfMs(2)));
+    kes::TimerMargin margin(ticksOfMs(1), ticksOfMs(1) / 50, ticksOfMs(2));
+    kes::PreciseTimer timer(std::make_unique<FakeTimer>(record), margin);
     const std::int64_t start = timer.deadline();
     timer.waitMs(30, *cancel, nullptr);
     ASSERT_EQ(record.dues.size(), 1u);
@@ -204,8 +221,8 @@ TEST(PreciseTimer, ArmsTheTimerTheMarginBeforeTheDeadlineAndBusyWaitsTheRest) {
 TEST(PreciseTimer, ATimerThatIsNeverLateEarnsTheLeastMargin) {
     auto cancel = newEvent();
     FakeTimer::Record record;
-    kes::PreciseTimer timer(std::make_unique<FakeTimer>(record),
-                            kes::TimerMargin(ticksOfMs(1), ticksOfMs(1) / 50, ticksOfMs(2)));
+    kes::TimerMargin margin(ticksOfMs(1), ticksOfMs(1) / 50, ticksOfMs(2));
+    kes::PreciseTimer timer(std::make_unique<FakeTimer>(record), margin);
     // Only waits longer than the margin arm the timer; a busy machine may leave some of them shorter.
     for (int i = 0; i < 500 && record.dues.size() < kes::TimerMargin::warmUp; ++i) {
         timer.waitMs(2, *cancel, nullptr);

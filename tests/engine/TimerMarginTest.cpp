@@ -7,12 +7,10 @@
 namespace {
 
 // Ticks are plain numbers here: a margin of 1000 at first, between 20 and 2000.
-kes::TimerMargin newMargin() {
-    return kes::TimerMargin(1000, 20, 2000);
-}
+constexpr std::int64_t initial = 1000, least = 20, most = 2000;
 
 TEST(TimerMargin, KeepsTheInitialMarginUntilEnoughWakeUpsWereSeen) {
-    kes::TimerMargin margin = newMargin();
+    kes::TimerMargin margin(initial, least, most);
     for (std::size_t i = 0; i + 1 < kes::TimerMargin::warmUp; ++i) {
         margin.observe(100);
         EXPECT_EQ(margin.current(), 1000);
@@ -55,25 +53,12 @@ TEST(TimerMargin, FollowsTheSecondLatestRecentWakeUpWithinItsBounds) {
          300},
     };
     for (const Case& c : cases) {
-        kes::TimerMargin margin = newMargin();
+        kes::TimerMargin margin(initial, least, most);
         for (std::int64_t lateness : c.lateness) {
             margin.observe(lateness);
         }
         EXPECT_EQ(margin.current(), c.expected) << c.name;
     }
-}
-
-TEST(TimerMargin, FrequencyDefaultsAreOneMillisecondBetweenTwentyMicrosecondsAndTwoMilliseconds) {
-    const kes::TimerMargin margin = kes::TimerMargin::forFrequency(10000000);
-    EXPECT_EQ(margin.current(), 10000);
-    kes::TimerMargin early = kes::TimerMargin::forFrequency(10000000);
-    kes::TimerMargin late = kes::TimerMargin::forFrequency(10000000);
-    for (std::size_t i = 0; i < kes::TimerMargin::window; ++i) {
-        early.observe(-1);
-        late.observe(1000000);
-    }
-    EXPECT_EQ(early.current(), 200);
-    EXPECT_EQ(late.current(), 20000);
 }
 
 } // namespace
