@@ -15,6 +15,7 @@
 
 namespace kes {
 
+class JobThreads;
 class Log;
 class PreciseTimer;
 
@@ -116,7 +117,7 @@ private:
     void waitForEnd(Job& job);
 
     // Job thread.
-    static void runJob(Engine* engine, std::shared_ptr<Job> job, Macro macro);
+    static void runJob(Engine* engine, const std::shared_ptr<Job>& job, const Macro& macro);
     void playMacro(Job& job, PreciseTimer& timer, const Macro& macro);
     template <typename Pass> void lockedPass(Job& job, PreciseTimer& timer, Pass&& pass);
     void playStep(Job& job, PreciseTimer& timer, const Step& step, bool withGap);
@@ -144,6 +145,8 @@ private:
     // Keys that were down when the engine was switched on, until they come up: the program in front saw
     // them go down, so their up events are never swallowed.
     std::set<int> downAtSwitchOn_;
+    // The threads that play the jobs; declared last, so that they have ended before anything they use goes.
+    std::unique_ptr<JobThreads> jobThreads_;
 
 public:
     // Assigned by the web view host once the page exists; called only when set.

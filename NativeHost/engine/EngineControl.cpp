@@ -1,20 +1,36 @@
 #include "engine/DefaultProgramMatcher.h"
 #include "engine/Engine.h"
 #include "engine/Job.h"
+#include "engine/JobThreads.h"
 #include "engine/KeyOutput.h"
 #include "engine/ProgramName.h"
 #include "platform/CancelEvent.h"
 #include "platform/Clock.h"
 #include "platform/HookThreadWait.h"
+#include "platform/KeyEvents.h"
 #include "platform/KeyboardHook.h"
 #include "platform/KeyboardState.h"
 #include "platform/OneShotTimer.h"
+#include "platform/ThreadPriority.h"
 #include "storage/Log.h"
 
 #include <algorithm>
 #include <stdexcept>
 
 namespace kes {
+namespace {
+
+// Two threads wait for triggers from the start: one for a job, one for the job that comes while it plays.
+constexpr std::size_t initialJobThreads = 2;
+
+// Job threads run at the lowest priority, and make their first key-code lookup before any trigger: on some
+// systems the first one of a thread is slow.
+void prepareJobThread() {
+    platform::lowerCurrentThreadPriority();
+    platform::scanCodeOf('A');
+}
+
+} // namespace
 
 Engine::Engine(Log& log, PerfCounters* counters, bool noHook, KeySender sender, ProgramMatcher matcher,
                EngineServices services)
@@ -38,13 +54,14 @@ Engine::Engine(Log& log, PerfCounters* counters, bool noHook, KeySender sender, 
         services_.scanCodeOf = defaultScanCodeLookup();
     }
     indexMacros();
+    jobThreads_ = std::make_unique<JobThreads>(initialJobThreads, &prepareJobThread);
 }
 
 Engine::~Engine() {
     try {
         stop();
     } catch (...) {
-        // Only a join from a job thread itself can fail here, and no job thread destroys the engine.
+        // Nothing may leave a destructor; every job has ended and released its keys by now.
     }
 }
 
@@ -96,13 +113,9 @@ void Engine::cancelAll() {
 }
 
 void Engine::waitForEnd(Job& job) {
-    if (!job.thread.joinable()) {
-        return;
-    }
     // The job's last key events pass the low-level hooks of this very thread: a plain join here would hold
     // them, and every other input, until the system gives up on the hooks.
     platform::waitDeliveringHookCalls(*job.endedEvent);
-    job.thread.join();
 }
 
 void Engine::apply(bool enabled, Profile profile) {

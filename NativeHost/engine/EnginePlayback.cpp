@@ -1,12 +1,12 @@
 #include "engine/Cancelled.h"
 #include "engine/Engine.h"
 #include "engine/Job.h"
+#include "engine/JobThreads.h"
 #include "engine/KeyOutput.h"
 #include "engine/PreciseTimer.h"
 #include "platform/CancelEvent.h"
 #include "platform/Clock.h"
 #include "platform/OneShotTimer.h"
-#include "platform/ThreadPriority.h"
 #include "storage/Log.h"
 
 #include <algorithm>
@@ -40,7 +40,7 @@ void Engine::startJob(const std::string& jobKey, const Macro& profileMacro, Macr
     }
     jobs_.emplace(jobKey, job);
     try {
-        job->thread = std::thread(&Engine::runJob, this, job, std::move(macro));
+        jobThreads_->run([this, job, macro = std::move(macro)] { runJob(this, job, macro); });
     } catch (...) {
         // A job without a thread would block its key until the next cancelAll.
         jobs_.erase(jobKey);
@@ -62,15 +62,11 @@ void Engine::reapFinished() {
             ++it;
             continue;
         }
-        if (job.thread.joinable()) {
-            job.thread.join();
-        }
         it = jobs_.erase(it);
     }
 }
 
-void Engine::runJob(Engine* engine, std::shared_ptr<Job> job, Macro macro) {
-    platform::lowerCurrentThreadPriority();
+void Engine::runJob(Engine* engine, const std::shared_ptr<Job>& job, const Macro& macro) {
     PerfCounters* counters = engine->counters_;
     if (counters != nullptr) {
         counters->activeJobs.fetch_add(1);
