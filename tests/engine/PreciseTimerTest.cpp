@@ -207,8 +207,14 @@ TEST(PreciseTimer, LatenessIsAbsorbedOnlyDownToHalfTheWaitAndTheMovedTimeLineIsK
     EXPECT_GE(timer.deadline(), start + ticksOfMs(35)); // moved on by the excess
 
     const std::int64_t moved = timer.deadline();
+    const std::int64_t secondStart = kes::platform::performanceCounter();
     timer.waitMs(50, *cancel, nullptr);
-    EXPECT_EQ(timer.deadline(), moved + ticksOfMs(50));
+    if (secondStart <= moved + ticksOfMs(20)) {
+        EXPECT_EQ(timer.deadline(), moved + ticksOfMs(50));
+    } else {
+        // The first wait woke far too late (a busy machine): the floor applies again.
+        EXPECT_GE(timer.deadline(), secondStart + ticksOfMs(25));
+    }
 }
 
 TEST(PreciseTimer, ArmsTheTimerTheMarginBeforeTheDeadlineAndBusyWaitsTheRest) {
