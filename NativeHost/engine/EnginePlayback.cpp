@@ -17,6 +17,13 @@ namespace {
 
 constexpr int latchCheckMilliseconds = 10;
 
+// The scan codes looked up for the current pass.
+ScanCodeLookup preparedScanCodes(const Engine::Job& job) {
+    return [&job](int vk) {
+        return job.scanCodes[static_cast<std::size_t>(vk & 0xFF)];
+    };
+}
+
 bool hasAnyKey(const std::vector<Step>& steps) {
     return std::any_of(steps.begin(), steps.end(), [](const Step& step) { return !step.keys.empty(); });
 }
@@ -137,6 +144,15 @@ template <typename Pass> void Engine::lockedPass(Job& job, PreciseTimer& timer, 
     if (!matcher_(job.program)) {
         return;
     }
+    // Everything the key calls need is looked up before the time line starts, so that a slow lookup does not
+    // eat into the first hold.
+    for (const Step& step : job.macro.steps) {
+        for (int vk : step.keys) {
+            if (vk >= 1 && vk <= 254) {
+                job.scanCodes[static_cast<std::size_t>(vk)] = services_.scanCodeOf(vk);
+            }
+        }
+    }
     timer.resetDeadline();
     pass();
 }
@@ -149,7 +165,8 @@ void Engine::playStep(Job& job, PreciseTimer& timer, const Step& step, bool with
     if (step.keys.empty()) {
         return;
     }
-    const KeyOutput output{sender_, counters_, services_.scanCodeOf};
+    const ScanCodeLookup lookup = preparedScanCodes(job);
+    const KeyOutput output{sender_, counters_, lookup};
     PressedKeys pressed;
     pressGroup(step.keys, pressed, output);
     try {
@@ -179,7 +196,8 @@ void Engine::latchPass(Job& job, PreciseTimer& timer, const std::vector<Step>& s
     if (keys.empty()) {
         return;
     }
-    const KeyOutput output{sender_, counters_, services_.scanCodeOf};
+    const ScanCodeLookup lookup = preparedScanCodes(job);
+    const KeyOutput output{sender_, counters_, lookup};
     PressedKeys pressed;
     pressGroup(keys, pressed, output);
     try {

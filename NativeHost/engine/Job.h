@@ -2,6 +2,7 @@
 #include "engine/Engine.h"
 #include "platform/CancelEvent.h"
 
+#include <array>
 #include <atomic>
 #include <memory>
 #include <string>
@@ -16,6 +17,9 @@ struct Engine::Job {
     std::wstring program; // the profile's program when the job started; every foreground check uses it
     std::unique_ptr<platform::CancelEvent> cancelEvent;
     std::unique_ptr<platform::CancelEvent> endedEvent; // set by the thread after `finished`
+    // The scan codes of the macro's keys (0: none), looked up by its thread before each pass's time line
+    // starts.
+    std::array<unsigned, 256> scanCodes{};
     std::atomic<bool> finished{false}; // set by the thread as its last action on the job's keys and state
 
     Job() = default;

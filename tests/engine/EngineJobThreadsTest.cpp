@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <functional>
+#include <mutex>
+#include <set>
 
 namespace {
 
@@ -23,10 +25,10 @@ class EngineJobs : public EngineFixture, public ::testing::Test {
 protected:
     void applyOn(std::vector<kes::Macro> macros) { engine->apply(true, profileOf(std::move(macros))); }
     // A new engine whose sender is `sender` in front of the recorder.
-    void rebuildWithSender(kes::KeySender sender) {
+    void rebuildWithSender(kes::KeySender sender, kes::EngineServices services = {}) {
         engine.reset();
-        engine =
-            std::make_unique<kes::Engine>(log, counters.get(), true, std::move(sender), matcher.matcher());
+        engine = std::make_unique<kes::Engine>(log, counters.get(), true, std::move(sender),
+                                               matcher.matcher(), std::move(services));
     }
     bool sent(int vk) const {
         const auto events = recorder.events();
@@ -149,6 +151,36 @@ TEST_F(EngineJobs, ASenderThatBlocksOnceSqueezesNoKeyAndTheMovedTimeLineKeeps) {
         EXPECT_LT(since, offsets[k - 3] + 250.0) << k;
     }
     EXPECT_GE(msBetween(events[0].time, events[3].time), 80.0 + 20.0 + 15.0);
+}
+
+TEST_F(EngineJobs, ASlowScanCodeLookupDoesNotShortenTheFirstHold) {
+    // The first lookup of each key takes 20 ms, as the first key call of a thread can under Wine.
+    std::mutex mutex;
+    std::set<int> looked;
+    kes::EngineServices services;
+    services.scanCodeOf = [&](int vk) {
+        bool first = false;
+        {
+            std::lock_guard lock(mutex);
+            first = looked.insert(vk).second;
+        }
+        if (first) {
+            kes::platform::sleepMilliseconds(20);
+        }
+        return kes::defaultScanCodeLookup()(vk);
+    };
+    rebuildWithSender(recorder.sender(), std::move(services));
+    applyOn({macro(1, "once", keyF8, {step({keyA}, 30, 50), step({keyC}, 30, 50)})});
+    press(keyF8);
+    release(keyF8);
+    engine->waitIdle();
+    const auto events = recorder.events();
+    ASSERT_EQ(keysAndDirections(events), (Events{{keyA, true}, {keyA, false}, {keyC, true}, {keyC, false}}));
+    // Both lookups came before the time line started, so the first hold is its full length (a lookup inside
+    // it would have left 15 ms); the rest are at least half theirs whatever the machine does.
+    EXPECT_GE(msBetween(events[0].time, events[1].time), 29.9);
+    EXPECT_GE(msBetween(events[1].time, events[2].time), 25.0);
+    EXPECT_GE(msBetween(events[2].time, events[3].time), 15.0);
 }
 
 } // namespace
