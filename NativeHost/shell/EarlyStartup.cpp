@@ -1,5 +1,6 @@
 #include "shell/EarlyStartup.h"
 
+#include "diagnostics/OldReports.h"
 #include "diagnostics/SelfCheck.h"
 #include "diagnostics/WebView2DetectionTest.h"
 #include "platform/EmbeddedResources.h"
@@ -16,7 +17,7 @@ void requireEmbeddedResources() {
     for (const ResourceRoute& route : routeTable) {
         const auto bytes = platform::findEmbeddedResource(route.resourceId);
         if (!bytes) {
-            throw std::runtime_error("内嵌资源缺失");
+            throw std::runtime_error(missingResourceMessage);
         }
         if (bytes->empty()) {
             throw std::runtime_error("内嵌资源为空");
@@ -24,7 +25,7 @@ void requireEmbeddedResources() {
     }
     const auto licenses = platform::findEmbeddedResource(licenseResourceId);
     if (!licenses) {
-        throw std::runtime_error("内嵌资源缺失");
+        throw std::runtime_error(missingResourceMessage);
     }
     if (licenses->empty()) {
         throw std::runtime_error("许可证缺失");
@@ -33,11 +34,11 @@ void requireEmbeddedResources() {
 
 } // namespace
 
-std::optional<int> runEarlyStartup(HostContext& context) {
+EarlyStartupOutcome runEarlyStartup(HostContext& context) {
     const CommandLineOptions& options = context.options;
     if (options.printLicenses) {
         platform::writeStandardOutput(loadEmbeddedResource(licenseResourceId));
-        return 0;
+        return {0, std::nullopt};
     }
 
     const DataDirectories directories =
@@ -45,6 +46,7 @@ std::optional<int> runEarlyStartup(HostContext& context) {
     context.dataDir = directories.dataDirectory();
     context.log.setDirectory(directories.logDirectory());
     context.log.write(LogLevel::Info, startupLogLine);
+    removeOldReports(options, context.dataDir);
 
     if (options.simulateFailure) {
         throw std::runtime_error("已触发 Vantix 可控失败测试");
@@ -53,9 +55,9 @@ std::optional<int> runEarlyStartup(HostContext& context) {
         requireEmbeddedResources();
         runSelfCheck(context.dataDir, context.log);
         runWebView2DetectionTest(context.dataDir, context.log);
-        return 0;
+        return {0, std::nullopt};
     }
-    return std::nullopt;
+    return {std::nullopt, directories};
 }
 
 } // namespace kes

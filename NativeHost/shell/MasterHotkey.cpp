@@ -71,7 +71,7 @@ void setMasterHotkey(int n, HostContext& context) {
         writeFileAtomically(context.dataDir / masterHotkeyFileName, nlohmann::json{{"key", n}}.dump());
     } catch (const std::exception& e) {
         unregisterMasterHotkey(newId, n);
-        context.log.write(LogLevel::Error, e.what());
+        context.log.writeQuietly(LogLevel::Error, e.what());
         sendShortcutResult(false, "保存快捷键失败，仍使用原设置。", context);
         return;
     }
@@ -94,11 +94,11 @@ void toggleMasterSwitch(HostContext& context) {
             context,
             nlohmann::json{{"enabled", context.engine->isEnabled()}, {"type", "macro-toggle-result"}}.dump());
     } catch (const std::exception& e) {
-        context.log.write(LogLevel::Error, std::string("切换宏总开关失败：") + e.what());
+        context.log.writeQuietly(LogLevel::Error, std::string("切换宏总开关失败：") + e.what());
         try {
             postToPage(context, macroStatusFailure);
         } catch (const std::exception& postFailure) {
-            context.log.write(LogLevel::Error, postFailure.what());
+            context.log.writeQuietly(LogLevel::Error, postFailure.what());
         }
     }
 }

@@ -19,7 +19,7 @@ std::optional<nlohmann::json> readSettingsFile(const std::filesystem::path& file
     while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
         text.append(buffer, static_cast<std::size_t>(in.gcount()));
         if (text.size() > maxJsonDocumentSize) {
-            throw std::runtime_error("配置文件过大");
+            throw std::runtime_error(documentTooLargeMessage);
         }
     }
     return nlohmann::json::parse(text, nullptr, true, false);

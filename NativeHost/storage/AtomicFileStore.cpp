@@ -85,12 +85,12 @@ nlohmann::json readJsonFile(const fs::path& path) {
         throw fs::filesystem_error("file_size", path, ec);
     }
     if (size > maxJsonDocumentSize) {
-        throw std::runtime_error("配置文件过大");
+        throw std::runtime_error(documentTooLargeMessage);
     }
     const std::string bytes = readFileBytes(path);
     // The file may have grown since its size was taken.
     if (bytes.size() > maxJsonDocumentSize) {
-        throw std::runtime_error("配置文件过大");
+        throw std::runtime_error(documentTooLargeMessage);
     }
     return nlohmann::json::parse(bytes);
 }

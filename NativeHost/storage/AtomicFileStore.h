@@ -8,6 +8,7 @@ namespace kes {
 
 // Largest JSON document read from disk or received from the page.
 inline constexpr std::uintmax_t maxJsonDocumentSize = 1048576;
+inline constexpr const char* documentTooLargeMessage = "配置文件过大";
 
 // target + ".part-" + process id: the temporary file beside the target.
 std::filesystem::path atomicTemporaryPath(const std::filesystem::path& target);

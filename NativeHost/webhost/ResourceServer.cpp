@@ -61,11 +61,7 @@ LocalResponse serveLocalRequest(const std::string& method, const std::string& pa
             }
         }
     } catch (const std::exception& e) {
-        try {
-            store.log().write(LogLevel::Error, e.what());
-        } catch (const std::exception&) {
-            // The page still gets its error answer.
-        }
+        store.log().writeQuietly(LogLevel::Error, e.what());
         response.status = 400;
         response.body = "本地请求失败。";
     }
@@ -86,7 +82,7 @@ const char* reasonPhrase(int status) {
 std::string loadEmbeddedResource(std::uint16_t id) {
     const std::optional<std::string_view> bytes = platform::findEmbeddedResource(id);
     if (!bytes) {
-        throw std::runtime_error("内嵌资源缺失");
+        throw std::runtime_error(missingResourceMessage);
     }
     return std::string(*bytes);
 }

@@ -65,7 +65,9 @@ std::string responseHeaderText(const LocalResponse& response);
 // "OK" for 200, "Error" for every other status.
 const char* reasonPhrase(int status);
 
-// The bytes of embedded resource `id`; throws "内嵌资源缺失".
+inline constexpr const char* missingResourceMessage = "内嵌资源缺失";
+
+// The bytes of embedded resource `id`; throws missingResourceMessage.
 std::string loadEmbeddedResource(std::uint16_t id);
 
 } // namespace kes

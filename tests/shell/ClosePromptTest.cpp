@@ -198,3 +198,33 @@ TEST_F(ClosePromptTest, ResetStoresAskAndFailureKeepsTheChoice) {
     EXPECT_EQ(context.closeChoice, CloseChoice::Tray);
     EXPECT_NE(fixture.errorLog().find("替换文件失败，原文件已保留"), std::string::npos);
 }
+
+// The log folder replaced by a file of the same name: every log write throws. The answer still acts.
+TEST_F(ClosePromptTest, AnUnusableLogNeverStopsTheChosenAction) {
+    context.trayIconAdded = true;
+    fs::remove_all(fixture.root / "logs");
+    kes::test::writeAll(fixture.root / "logs", "not a folder");
+    fs::create_directories(file()); // the choice cannot be saved either
+    struct Case {
+        ClosePromptAnswer answer;
+        int closes;
+        int hides;
+    };
+    for (const Case& c : {Case{{1, 100, true}, 1, 0}, Case{{1, 101, true}, 0, 1}}) {
+        recorder = PromptRecorder{};
+        recorder.context = &context;
+        recorder.answer = c.answer;
+        EXPECT_NO_THROW(show());
+        EXPECT_EQ(recorder.closes, c.closes) << c.answer.radioButton;
+        EXPECT_EQ(recorder.hides, c.hides) << c.answer.radioButton;
+        EXPECT_EQ(recorder.warnings, std::vector<std::string>{"无法保存关闭方式，下次仍会提示。"});
+        EXPECT_EQ(context.closeChoice, CloseChoice::Ask);
+    }
+    recorder = PromptRecorder{};
+    recorder.context = &context;
+    recorder.answer = std::nullopt; // the dialog could not be shown
+    EXPECT_NO_THROW(show());
+    EXPECT_FALSE(context.closePromptOpen);
+    EXPECT_NO_THROW(kes::resetClosePrompt(context, recorder.actions().warn));
+    EXPECT_EQ(recorder.warnings, std::vector<std::string>{"无法保存关闭提示设置，请重试。"});
+}

@@ -1,11 +1,16 @@
 #include "shell/EarlyStartup.h"
+#include "diagnostics/DialogCheck.h"
 #include "diagnostics/SelfCheck.h"
+#include "diagnostics/StartupCheck.h"
+#include "diagnostics/WebView2DetectionTest.h"
 #include "shell/FatalReport.h"
 #include "support/FileBytes.h"
 #include "support/ScopedEnvironmentVariable.h"
 #include "support/ScratchDirectory.h"
 
 #include <gtest/gtest.h>
+
+#include <fstream>
 
 namespace fs = std::filesystem;
 using kes::test::fileBytes;
@@ -42,7 +47,11 @@ TEST(EarlyStartup, DataRootGivesDataAndLogDirectoriesAndTheStartupLine) {
     kes::test::ScratchDirectory scratch("early-interactive");
     kes::test::ScopedEnvironmentVariable root("KESTRAVA_DATA_ROOT", dataRootText(scratch));
     kes::HostContext context;
-    EXPECT_EQ(kes::runEarlyStartup(context), std::nullopt);
+    const kes::EarlyStartupOutcome outcome = kes::runEarlyStartup(context);
+    EXPECT_EQ(outcome.exitCode, std::nullopt);
+    ASSERT_TRUE(outcome.directories.has_value());
+    EXPECT_EQ(outcome.directories->dataDirectory(), scratch.path());
+    EXPECT_EQ(outcome.directories->webView2UserDataFolder(), scratch.path() / "WebView2");
     EXPECT_EQ(context.dataDir, scratch.path());
     EXPECT_EQ(context.log.directory(), scratch.path() / "logs");
     const std::string runLog = fileBytes(scratch / u8"logs/运行.log");
@@ -66,7 +75,7 @@ TEST(EarlyStartup, SelfCheckModeRunsTheCheckAndEndsWithZero) {
     kes::test::ScopedEnvironmentVariable root("KESTRAVA_DATA_ROOT", dataRootText(scratch));
     kes::HostContext context;
     context.options.selfCheck = true;
-    EXPECT_EQ(kes::runEarlyStartup(context), std::optional<int>(0));
+    EXPECT_EQ(kes::runEarlyStartup(context).exitCode, std::optional<int>(0));
     EXPECT_TRUE(fs::exists(scratch / kes::selfCheckReportName));
 }
 
@@ -97,4 +106,47 @@ TEST(FatalReport, LogsSetsTheExitCodeAndCallsThePresenter) {
 
     context.log.setDirectory(previousDirectory);
     context.exitCode = previousExitCode;
+}
+
+// Each check mode removes its own old reports as it starts, so that a failing re-run (here the controlled
+// failure) leaves no report of an earlier, passing run behind; the other modes' reports stay.
+TEST(EarlyStartup, EachCheckModeRemovesItsOwnOldReports) {
+    const std::vector<const char8_t*> reports{kes::selfCheckReportName, kes::webView2DetectionReportName,
+                                              kes::startupCheckReportName, kes::dialogCheckReportName};
+    struct Case {
+        bool selfCheck;
+        bool startupCheck;
+        bool dialogCheck;
+        std::vector<bool> kept; // in the order of `reports`
+    };
+    for (const Case& c : {Case{true, false, false, {false, false, true, true}},
+                          Case{false, true, false, {true, true, false, true}},
+                          Case{false, true, true, {true, true, true, false}},
+                          Case{false, false, false, {true, true, true, true}}}) {
+        kes::test::ScratchDirectory scratch("early-old-reports");
+        kes::test::ScopedEnvironmentVariable root("KESTRAVA_DATA_ROOT", dataRootText(scratch));
+        for (const char8_t* report : reports) {
+            std::ofstream(scratch.path() / fs::path(report)) << R"({"passed":true})";
+        }
+        kes::HostContext context;
+        context.options.selfCheck = c.selfCheck;
+        context.options.startupCheck = c.startupCheck;
+        context.options.webviewDialogCheck = c.dialogCheck;
+        context.options.simulateFailure = true;
+        EXPECT_EQ(messageOf([&] { kes::runEarlyStartup(context); }), "已触发 Vantix 可控失败测试");
+        for (std::size_t i = 0; i < reports.size(); ++i) {
+            EXPECT_EQ(fs::exists(scratch.path() / fs::path(reports[i])), c.kept[i])
+                << reinterpret_cast<const char*>(reports[i]) << " self " << c.selfCheck << " startup "
+                << c.startupCheck << " dialog " << c.dialogCheck;
+        }
+    }
+}
+
+TEST(EarlyStartup, AnOldReportThatCannotBeRemovedEndsTheCheck) {
+    kes::test::ScratchDirectory scratch("early-stuck-report");
+    kes::test::ScopedEnvironmentVariable root("KESTRAVA_DATA_ROOT", dataRootText(scratch));
+    fs::create_directories(scratch.path() / fs::path(kes::startupCheckReportName) / "inside");
+    kes::HostContext context;
+    context.options.startupCheck = true;
+    EXPECT_NE(messageOf([&] { kes::runEarlyStartup(context); }).find("remove"), std::string::npos);
 }

@@ -232,6 +232,26 @@ TEST_F(MasterHotkeyTest, ToggleFailureIsLoggedAndReportedToThePage) {
               R"({"type":"macro-status","enabled":false,"message":"无法启用宏，请查看错误日志。"})");
 }
 
+// The log folder replaced by a file of the same name: the page is still answered on every failure path.
+TEST_F(MasterHotkeyTest, AnUnusableLogNeverKeepsTheAnswerFromThePage) {
+    fs::remove_all(fixture.root / "logs");
+    kes::test::writeAll(fixture.root / "logs", "not a folder");
+    context.masterHotkeyId = 100;
+    fs::create_directories(file());
+    EXPECT_NO_THROW(kes::setMasterHotkey(5, context));
+    EXPECT_EQ(lastPosted(),
+              R"({"error":"保存快捷键失败，仍使用原设置。","key":8,"saved":false,"type":"shortcut-result"})");
+    EXPECT_EQ(services.calls, (std::vector<std::string>{"register 101 F5", "unregister 101 F5"}));
+
+    context.engine = std::make_unique<kes::Engine>(
+        context.log, nullptr, true, [](unsigned char, unsigned char, unsigned long) {},
+        [](const std::wstring&) { return true; });
+    context.pageStateReceived = true;
+    services.trayThrows = true;
+    EXPECT_NO_THROW(kes::toggleMasterSwitch(context));
+    EXPECT_EQ(lastPosted(), kes::macroStatusFailure);
+}
+
 TEST(F12Watch, OnePhysicalPressTogglesOnce) {
     bool down = false;
     constexpr int f12 = 0x7B;

@@ -2,6 +2,7 @@
 
 #include "platform/TextConversion.h"
 #include "shell/ClosePrompt.h"
+#include "shell/win32/DisplayText.h"
 #include "shell/win32/TaskDialog.h"
 
 #include <string>
@@ -11,7 +12,7 @@ namespace kes::win32 {
 namespace {
 
 void warn(HWND window, const std::string& text) {
-    MessageBoxW(window, toWide(text).c_str(), L"Kestrava", MB_ICONWARNING);
+    showMessageBox(window, text, MB_ICONWARNING);
 }
 
 std::optional<ClosePromptAnswer> askWithTaskDialog(HWND window, const ClosePromptContent& prompt) {

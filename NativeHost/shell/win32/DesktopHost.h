@@ -1,5 +1,6 @@
 #pragma once
 #include "shell/HostContext.h"
+#include "storage/DataDirectories.h"
 
 #include <windows.h>
 
@@ -12,14 +13,12 @@ namespace kes::win32 {
 // continues the creation chain from its completion). False when the loader refused at once.
 using BrowserStarter = std::function<bool(HostContext& context, const std::filesystem::path& userDataFolder)>;
 
-// At process start, before anything can fail: the fatal-error presenter (message box unless a check mode
-// runs, then WM_CLOSE to the main window), the hotkey and tray services, and the "TaskbarCreated" message.
-void prepareDesktopShell(HostContext& context);
-
-// The desktop host after the early start-up: COM, the dialog check, the single-instance guard, the runtime
-// check, migration, state store, engine, sampler, the main window and its settings, hotkeys and timers, the
-// browser environment, the message loop and the shutdown. Returns the exit code; throws on a fatal error.
-int runDesktopHost(HostContext& context, HINSTANCE instance, const BrowserStarter& startBrowser);
+// The desktop host after the early start-up, with the directories it computed: COM, the dialog check, the
+// single-instance guard, the runtime check, migration, state store, engine, sampler, the main window and its
+// settings, hotkeys and timers, the browser environment, the message loop and the shutdown. Returns the exit
+// code; throws on a fatal error.
+int runDesktopHost(HostContext& context, const DataDirectories& directories, HINSTANCE instance,
+                   const BrowserStarter& startBrowser);
 
 // The engine statistics block of performance mode.
 PerfCounters& performanceCounters();

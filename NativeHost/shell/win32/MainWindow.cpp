@@ -10,6 +10,7 @@
 #include "shell/win32/ClosePromptDialog.h"
 #include "shell/win32/HotkeyRegistration.h"
 #include "shell/win32/TrayIcon.h"
+#include "webhost/WebViewHost.h"
 
 #include <windowsx.h>
 
@@ -28,12 +29,21 @@ UiHeartbeat& heartbeat() {
 }
 
 void logError(const std::string& text) {
-    try {
-        hostContext().log.write(LogLevel::Error, text);
-    } catch (const std::exception&) {
-        // The log itself is unavailable; nothing else can report it from inside the window procedure.
-    }
+    hostContext().log.writeQuietly(LogLevel::Error, text);
 }
+
+// Posts the quit message when the scope ends, however it ends: the loop must never wait for a message
+// that no longer comes (the mutex would then keep every later start out).
+class QuitOnExit {
+public:
+    explicit QuitOnExit(const HostContext& context) : context_(context) {}
+    ~QuitOnExit() { PostQuitMessage(context_.exitCode); }
+    QuitOnExit(const QuitOnExit&) = delete;
+    QuitOnExit& operator=(const QuitOnExit&) = delete;
+
+private:
+    const HostContext& context_;
+};
 
 LRESULT onTimer(HostContext& context, WPARAM timer) {
     if (context.engine) {
@@ -83,26 +93,26 @@ LRESULT onClose(HostContext& context, HWND window) {
         if (context.engine) {
             context.engine->stop();
         }
-        if (context.controller) {
-            context.controller->close();
-        }
     } catch (const std::exception& e) {
         logError(e.what());
     }
-    context.webView.reset();
-    context.controller.reset();
+    try {
+        closeWebView(context);
+    } catch (const std::exception& e) {
+        logError(e.what());
+    }
     DestroyWindow(window);
     return 0;
 }
 
 LRESULT onDestroy(HostContext& context, HWND window) {
+    const QuitOnExit quit(context);
     if (!context.options.startupCheck && removeTrayIcon(window)) {
-        context.log.write(LogLevel::Info, "已移除系统托盘图标");
+        context.log.writeQuietly(LogLevel::Info, "已移除系统托盘图标");
     }
     if (context.masterHotkeyId != 0) {
         unregisterMasterHotkey(context.masterHotkeyId, context.masterHotkeyKey);
     }
-    PostQuitMessage(context.exitCode);
     if (context.window == window) {
         context.window = nullptr;
     }
@@ -143,9 +153,7 @@ LRESULT dispatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         return (wParam & 0xFFF0) == SC_MAXIMIZE ? 0 : DefWindowProcW(window, message, wParam, lParam);
     case WM_SIZE:
         if (context.controller) {
-            RECT client{};
-            GetClientRect(window, &client);
-            context.controller->putBounds({client.left, client.top, client.right, client.bottom});
+            resizeWebView(context);
             return 0;
         }
         return DefWindowProcW(window, message, wParam, lParam);

@@ -4,11 +4,11 @@
 #include "shell/EarlyStartup.h"
 #include "shell/FatalReport.h"
 #include "shell/HostContext.h"
+#include "shell/win32/ShellServices.h"
 
 #include <shellapi.h>
 
 #include <exception>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,10 +33,11 @@ int runProgram(HINSTANCE instance, const BrowserStarter& startBrowser) {
     prepareDesktopShell(context);
     context.options = parseCommandLine(commandLineWords());
     try {
-        if (const std::optional<int> exitCode = runEarlyStartup(context)) {
-            return *exitCode;
+        const EarlyStartupOutcome early = runEarlyStartup(context);
+        if (early.exitCode) {
+            return *early.exitCode;
         }
-        return runDesktopHost(context, instance, startBrowser);
+        return runDesktopHost(context, *early.directories, instance, startBrowser);
     } catch (const std::exception& e) {
         reportFatal(e.what());
         return 1;

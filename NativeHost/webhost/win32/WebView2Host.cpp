@@ -2,12 +2,10 @@
 
 #include "webhost/WebViewHost.h"
 #include "webhost/win32/WebView2Browser.h"
-#include "webhost/win32/Win32WindowServices.h"
 
 namespace kes::win32 {
 
 bool startWebView2(HostContext& context, const std::filesystem::path& userDataFolder) {
-    installWindowServices();
     static webview2::WebView2Loader loader;
     return startWebView(loader, userDataFolder, context);
 }

@@ -1,6 +1,7 @@
 #include "webhost/win32/Win32WindowServices.h"
 
 #include "shell/WindowGeometry.h"
+#include "shell/win32/MainWindow.h"
 #include "webhost/WindowServices.h"
 
 #include <windows.h>
@@ -10,9 +11,6 @@ namespace kes::win32 {
 namespace {
 
 static_assert(HitTopLeft == HTTOPLEFT && HitBottomRight == HTBOTTOMRIGHT);
-
-// The main window's private message that runs its close prompt.
-constexpr UINT closeRequestMessage = WM_APP + 3;
 
 HWND asWindow(void* window) {
     return static_cast<HWND>(window);

@@ -15,9 +15,9 @@
 #include "shell/MasterHotkey.h"
 #include "shell/TrayLogic.h"
 #include "shell/WindowGeometry.h"
-#include "shell/win32/DesktopHost.h"
 #include "shell/win32/HotkeyRegistration.h"
 #include "shell/win32/MainWindow.h"
+#include "shell/win32/ShellServices.h"
 #include "shell/win32/TrayIcon.h"
 #include "support/FakeBrowser.h"
 

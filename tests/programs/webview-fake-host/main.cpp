@@ -6,7 +6,6 @@
 #include "shell/win32/ProgramEntry.h"
 #include "support/FakeBrowser.h"
 #include "webhost/WebViewHost.h"
-#include "webhost/win32/Win32WindowServices.h"
 
 #include <windows.h>
 
@@ -18,7 +17,6 @@ namespace {
 std::unique_ptr<kes::test::PageChannel> channel;
 
 bool startFakeBrowser(kes::HostContext& context, const std::filesystem::path& userDataFolder) {
-    kes::win32::installWindowServices();
     static kes::fake::FakeLoader loader;
     if (!kes::startWebView(loader, userDataFolder, context))
         return false;

@@ -24,7 +24,7 @@ int main(int argc, char** argv) {
     }
     context.options = kes::parseCommandLine(words);
     try {
-        if (const std::optional<int> exitCode = kes::runEarlyStartup(context)) {
+        if (const std::optional<int> exitCode = kes::runEarlyStartup(context).exitCode) {
             return *exitCode;
         }
 #ifdef KES_LINUX_DESKTOP
