@@ -26,7 +26,8 @@ enum class MoveResult { Moved, TargetExists, Failed };
 // Moves `from` to `to` with write-through, never replacing anything that exists at `to`.
 MoveResult moveFileWithoutReplacing(const std::filesystem::path& from, const std::filesystem::path& to);
 
-// Copies `from` to `to`, overwriting an existing `to` (CopyFileW with bFailIfExists false).
+// Copies `from` to `to`, overwriting an existing `to` (CopyFileW with bFailIfExists false). The copy is
+// writable even when `from` is read-only: it becomes a file the program replaces on every save.
 bool copyFileOverwriting(const std::filesystem::path& from, const std::filesystem::path& to);
 
 // Deletes `file`; a failure is not reported.

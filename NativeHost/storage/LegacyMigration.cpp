@@ -4,6 +4,7 @@
 #include "platform/Process.h"
 #include "storage/AtomicFileStore.h"
 #include "storage/DataDirectories.h"
+#include "storage/PathText.h"
 
 #include <nlohmann/json.hpp>
 #include <stdexcept>
@@ -81,6 +82,19 @@ bool migrateLegacyConfig(const fs::path& dataDir, const fs::path& source) {
     }
     platform::deleteFileQuietly(temporary);
     throw std::runtime_error("无法保存同目录配置，请检查文件夹写入权限；原配置已保留");
+}
+
+void migrateLegacyConfigAtStartup(const fs::path& dataDir, const fs::path& source, Log& log) {
+    bool copied = false;
+    try {
+        copied = migrateLegacyConfig(dataDir, source);
+    } catch (const std::exception& e) {
+        log.write(LogLevel::Error, legacyRefusedPrefix + pathToUtf8(source) + "：" + e.what());
+        return;
+    }
+    if (copied) {
+        log.write(LogLevel::Info, legacyCopiedMessage);
+    }
 }
 
 } // namespace kes

@@ -88,6 +88,18 @@ TEST(AtomicFileStore, AFailedWriteLeavesTheOtherLeftoversAlone) {
     EXPECT_EQ(entryNames(scratch.path()), (std::vector<std::string>{"配置.json", "配置.json.part-4242"}));
 }
 
+// A temporary file left by a run that was killed mid-write, longer than the new text: none of its tail may
+// end up in the target.
+TEST(AtomicFileStore, ALongerLeftoverTemporaryIsTruncated) {
+    kes::test::ScratchDirectory scratch("atomic-leftover");
+    const fs::path target = scratch / u8"宏快捷键.json";
+    putFileBytes(kes::atomicTemporaryPath(target),
+                 R"({"key":12}    trailing bytes of an older, longer write)");
+    kes::writeFileAtomically(target, R"({"key":5})");
+    EXPECT_EQ(fileBytes(target), R"({"key":5})");
+    EXPECT_EQ(entryNames(scratch.path()), std::vector<std::string>{"宏快捷键.json"});
+}
+
 TEST(AtomicFileStore, FailedReplaceKeepsTheTargetAndRemovesTheTemporary) {
     kes::test::ScratchDirectory scratch("atomic-failed-move");
     // A directory that holds a file cannot be replaced by a file on any system.

@@ -154,3 +154,40 @@ TEST_F(LegacyMigrationTest, SourceThatIsAFolderIsRefused) {
     EXPECT_FALSE(fs::exists(target));
     EXPECT_TRUE(fs::is_directory(source));
 }
+
+// At start-up an old file that cannot be migrated is logged, naming the file and that it was kept, and the
+// program starts without it; once the file is usable the next start migrates it.
+TEST_F(LegacyMigrationTest, AtStartupARefusalIsLoggedAndTheNextStartTriesAgain) {
+    kes::Log log;
+    log.setDirectory(scratch / "logs");
+    const fs::path errorLog = scratch / u8"logs/错误.log";
+    const fs::path runLog = scratch / u8"logs/运行.log";
+    const std::vector<std::pair<std::string, std::string>> cases{
+        {"{bad", "[json.exception.parse_error"},
+        {R"({"profiles":[]})", "旧配置格式无效，原文件已保留"},
+        {"\"" + std::string(1048576, 'x'), "旧配置文件过大，原文件已保留"},
+    };
+    for (const auto& [content, reason] : cases) {
+        putFileBytes(source, content);
+        const std::size_t before = fs::exists(errorLog) ? fileBytes(errorLog).size() : 0;
+        EXPECT_NO_THROW(kes::migrateLegacyConfigAtStartup(dataDir, source, log));
+        const std::string logged = fileBytes(errorLog).substr(before);
+        const std::u8string sourceText = source.u8string();
+        const std::string expected = std::string("] ") + kes::legacyRefusedPrefix +
+                                     std::string(sourceText.begin(), sourceText.end()) + "：" + reason;
+        EXPECT_EQ(logged.find(expected), logged.find("] ")) << logged;
+        EXPECT_NE(logged.find("原文件已保留"), std::string::npos);
+        EXPECT_FALSE(fs::exists(target));
+        EXPECT_EQ(fileBytes(source), content);
+    }
+    EXPECT_FALSE(fs::exists(runLog));
+
+    putFileBytes(source, legacyText);
+    kes::migrateLegacyConfigAtStartup(dataDir, source, log);
+    EXPECT_EQ(fileBytes(target), legacyText);
+    EXPECT_NE(fileBytes(runLog).find(std::string("] ") + kes::legacyCopiedMessage + "\n"), std::string::npos);
+    // With the state file in place a later start has nothing to do and logs nothing.
+    const std::string runBefore = fileBytes(runLog);
+    kes::migrateLegacyConfigAtStartup(dataDir, source, log);
+    EXPECT_EQ(fileBytes(runLog), runBefore);
+}

@@ -90,7 +90,19 @@ MoveResult moveFileWithoutReplacing(const std::filesystem::path& from, const std
 }
 
 bool copyFileOverwriting(const std::filesystem::path& from, const std::filesystem::path& to) {
-    return CopyFileW(from.c_str(), to.c_str(), FALSE) != 0;
+    if (CopyFileW(from.c_str(), to.c_str(), FALSE) == 0) {
+        return false;
+    }
+    // CopyFileW carries the source's attributes over, a read-only one included.
+    const DWORD attributes = GetFileAttributesW(to.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        return false;
+    }
+    if ((attributes & FILE_ATTRIBUTE_READONLY) != 0 &&
+        SetFileAttributesW(to.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY)) == 0) {
+        return false;
+    }
+    return true;
 }
 
 void deleteFileQuietly(const std::filesystem::path& file) {
