@@ -8,8 +8,10 @@
 #include "webhost/MacroStatus.h"
 #include "webhost/WindowServices.h"
 
+#include <cstdint>
 #include <exception>
 #include <nlohmann/json.hpp>
+#include <stdexcept>
 
 namespace kes {
 
@@ -42,10 +44,34 @@ bool engineEnabled(const HostContext& context) {
     return context.engine && context.engine->isEnabled();
 }
 
+// The "key" of "shortcut-set": 0 when missing. Only a JSON integer is a key number: a boolean, a string or
+// a fraction is refused, and an integer outside the int range counts as out of range (0), never wrapped.
+int shortcutKey(const nlohmann::json& message) {
+    const auto key = message.find("key");
+    if (key == message.end())
+        return 0;
+    // The library itself would turn a boolean into 0 or 1: its own type error is raised for every non-number.
+    if (!key->is_number())
+        throw nlohmann::json::type_error::create(
+            302, std::string("type must be number, but is ") + key->type_name(), &*key);
+    if (!key->is_number_integer())
+        throw std::runtime_error(shortcutKeyNotIntegerMessage);
+    if (key->is_number_unsigned())
+        return key->get<std::uint64_t>() <= 12 ? key->get<int>() : 0;
+    const std::int64_t number = key->get<std::int64_t>();
+    return number >= 1 && number <= 12 ? static_cast<int>(number) : 0;
+}
+
 enum class Dispatch { Finished, RefreshTray };
 
 Dispatch dispatchJsonMessage(const std::wstring& text, HostContext& context) {
-    const nlohmann::json message = nlohmann::json::parse(toUtf8(text), nullptr, true, false);
+    // Every UTF-16 unit takes at least one byte in UTF-8: an over-long text is refused before converting.
+    if (text.size() > maxWebMessageSize)
+        throw std::runtime_error(webMessageTooLargeMessage);
+    const std::string utf8 = toUtf8(text);
+    if (utf8.size() > maxWebMessageSize)
+        throw std::runtime_error(webMessageTooLargeMessage);
+    const nlohmann::json message = nlohmann::json::parse(utf8, nullptr, true, false);
     const std::string type = message.value("type", std::string());
     if (type == "startup-check-result") {
         if (context.options.startupCheck)
@@ -58,7 +84,7 @@ Dispatch dispatchJsonMessage(const std::wstring& text, HostContext& context) {
     }
     if (type == "shortcut-set") {
         if (!context.options.startupCheck)
-            setMasterHotkey(message.value("key", 0), context);
+            setMasterHotkey(shortcutKey(message), context);
         return Dispatch::Finished;
     }
     if (type == "macro-state") {
@@ -74,11 +100,7 @@ Dispatch dispatchJsonMessage(const std::wstring& text, HostContext& context) {
 void reportApplyFailure(const std::string& reason, HostContext& context) {
     if (context.engine)
         context.engine->stop();
-    try {
-        context.log.write(LogLevel::Error, applyFailurePrefix + reason);
-    } catch (const std::exception&) {
-        // The page is still told; an unwritable log must not hide the failure from the user.
-    }
+    context.log.writeQuietly(LogLevel::Error, applyFailurePrefix + reason);
     if (context.webView)
         context.webView->postWebMessageAsJson(toWide(macroStatusFailure));
 }

@@ -2,6 +2,7 @@
 #include "shell/HostContext.h"
 #include "webhost/Browser.h"
 
+#include <cstddef>
 #include <string>
 
 namespace kes {
@@ -10,6 +11,10 @@ namespace kes {
 // ("macro-state", "shortcut-get", "shortcut-set", "startup-check-result"); the host's "macro-status".
 
 inline constexpr const char* applyFailurePrefix = "应用宏配置失败：";
+// A message from the page is a document like any other the program receives: at most 1 MiB of UTF-8.
+inline constexpr std::size_t maxWebMessageSize = 1048576;
+inline constexpr const char* webMessageTooLargeMessage = "网页消息过大";
+inline constexpr const char* shortcutKeyNotIntegerMessage = "快捷键必须是整数";
 
 // The browser's message handler: a message that is not a string is ignored; a string goes to
 // handleWebMessage.

@@ -15,6 +15,18 @@ std::wstring lastComponent(const std::wstring& path) {
     return cut == std::wstring::npos ? path : path.substr(cut + 1);
 }
 
+// "X:\…" (or "X:/…") and "\\server\share\…": a path that names one place whatever the current folder
+// and drive are.
+bool isAbsoluteWindowsPath(const std::wstring& path) {
+    const auto separator = [](wchar_t c) {
+        return c == L'\\' || c == L'/';
+    };
+    if (path.size() >= 3 && ((path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z')) &&
+        path[1] == L':' && separator(path[2]))
+        return true;
+    return path.size() >= 3 && separator(path[0]) && separator(path[1]) && !separator(path[2]);
+}
+
 bool isZero(const RuntimeVersion& version) {
     for (const auto part : version)
         if (part != 0)
@@ -57,9 +69,12 @@ std::optional<InstalledRuntime> chooseInstalledRuntime(const std::vector<Runtime
         if (!productVersion || isZero(*productVersion))
             continue;
         std::wstring folder = withoutTrailingSeparators(registration.registeredFolder);
+        // A relative folder would be looked up from whatever the current folder is: it names nothing.
+        if (!isAbsoluteWindowsPath(folder))
+            folder.clear();
         if (folder.empty()) {
             const std::wstring root = withoutTrailingSeparators(registration.applicationRoot);
-            if (root.empty())
+            if (!isAbsoluteWindowsPath(root))
                 continue;
             folder = root + L"\\" + registration.productVersion;
         }

@@ -38,8 +38,8 @@ struct InstalledRuntime {
 using FileExists = std::function<bool(const std::wstring& path)>;
 
 // The first registration, in the order given, that names a usable runtime: a real product version, a version
-// folder (recorded, else the application root joined with the version), no older than minimumRuntimeVersion,
-// whose client library exists.
+// folder (recorded, else the application root joined with the version; only absolute paths count), no older
+// than minimumRuntimeVersion, whose client library exists.
 std::optional<InstalledRuntime> chooseInstalledRuntime(const std::vector<RuntimeRegistration>& registrations,
                                                        const FileExists& fileExists);
 

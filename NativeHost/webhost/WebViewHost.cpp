@@ -55,6 +55,11 @@ BrowserResult onControllerCreated(BrowserResult result, std::shared_ptr<BrowserC
     context.controller = std::move(controller);
     context.webView.reset();
     context.webView = context.controller->webView();
+    // A controller without its page would leave an empty window that never shows anything.
+    if (!context.webView) {
+        reportFatal(controllerFailedMessage);
+        return browserOk;
+    }
     configureWebView(context);
     return browserOk;
 }
@@ -77,6 +82,8 @@ void configureWebView(HostContext& context) {
     if (const auto settings = webView->settings()) {
         settings->setDevToolsEnabled(false);
         settings->setDefaultContextMenusEnabled(false);
+    } else {
+        context.log.writeQuietly(LogLevel::Error, settingsMissingMessage);
     }
     if (context.engine) {
         context.engine->statusCallback = [&context](bool enabled, const std::string& message) {
@@ -121,10 +128,16 @@ void resizeWebView(HostContext& context) {
 }
 
 void closeWebView(HostContext& context) {
+    // The references go also when closing throws, so that nothing keeps the web view alive.
+    struct ReleaseReferences {
+        HostContext& owner;
+        ~ReleaseReferences() {
+            owner.webView.reset();
+            owner.controller.reset();
+        }
+    } release{context};
     if (context.controller)
         context.controller->close();
-    context.webView.reset();
-    context.controller.reset();
 }
 
 void releaseWebViewEnvironment(HostContext& context) {

@@ -15,6 +15,8 @@ inline constexpr const char* missingRuntimeMessage = "缺少 WebView2 运行环�
 inline constexpr const char* environmentFailedMessage = "无法加载 WebView2，请安装微软 WebView2 运行环境。";
 inline constexpr const char* controllerFailedMessage = "无法创建网页窗口";
 inline constexpr const char* navigationFailedMessage = "网页导航失败";
+// Logged when the runtime gives no settings object: developer tools and context menus keep its defaults.
+inline constexpr const char* settingsMissingMessage = "无法读取网页设置，开发者工具和右键菜单未能关闭";
 
 // Start-up, once the main window is shown: asks the loader for an environment with the user-data folder.
 // False when the loader refused at once; the caller reports that as missingRuntimeMessage and goes on into

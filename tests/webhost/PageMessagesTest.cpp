@@ -1,5 +1,6 @@
 #include "webhost/PageMessages.h"
 #include "platform/TextConversion.h"
+#include "shell/MasterHotkey.h"
 #include "webhost/MacroStatus.h"
 #include "webhost/WebHostFixture.h"
 
@@ -207,6 +208,47 @@ TEST_F(PageMessagesTest, ShortcutSetWithANonNumberTakesTheFailurePath) {
     expectFailurePath(LR"({"type":"shortcut-set","key":"5"})",
                       "[json.exception.type_error.302] type must be number, but is string");
     EXPECT_FALSE(called("hotkey.register 100,5"));
+}
+
+// Only a JSON integer names a key: a boolean, a fraction or a huge number never becomes one.
+TEST_F(PageMessagesTest, ShortcutSetTakesOnlyIntegers) {
+    for (const std::wstring key : {L"true", L"false", L"null", L"[5]", L"{}"})
+        expectFailurePath(LR"({"type":"shortcut-set","key":)" + key + L"}",
+                          "[json.exception.type_error.302] type must be number, but is ");
+    for (const std::wstring key : {L"5.0", L"8.5", L"1e300", L"-1e300", L"1e1"})
+        expectFailurePath(LR"({"type":"shortcut-set","key":)" + key + L"}", shortcutKeyNotIntegerMessage);
+    EXPECT_EQ(context.masterHotkeyKey, 8);
+    EXPECT_FALSE(std::filesystem::exists(context.dataDir / std::filesystem::path(masterHotkeyFileName)));
+
+    const std::wstring refused =
+        LR"({"error":"请选择 F1 到 F12。","key":8,"saved":false,"type":"shortcut-result"})";
+    for (const std::wstring key :
+         {L"4294967304", L"18446744073709551615", L"-4294967288", L"0", L"13", L"-1"}) {
+        view->postedJson.clear();
+        view->postString(LR"({"type":"shortcut-set","key":)" + key + L"}");
+        EXPECT_EQ(view->postedJson, std::vector<std::wstring>{refused}) << toUtf8(key);
+    }
+    EXPECT_EQ(context.masterHotkeyKey, 8);
+    EXPECT_FALSE(called("hotkey.register 100,8"));
+}
+
+// Every document from the page is limited to 1 MiB of UTF-8; a larger message takes the failure path.
+TEST_F(PageMessagesTest, MessagesOverOneMebibyteAreRefused) {
+    const std::wstring head = LR"({"type":"macro-state","enabled":true,"pad":")";
+    const std::wstring tail = LR"(","profile":{"program":"","macros":[]}})";
+    const std::size_t limit = maxWebMessageSize;
+    const std::wstring atLimit = head + std::wstring(limit - head.size() - tail.size(), L'x') + tail;
+    ASSERT_EQ(toUtf8(atLimit).size(), limit);
+    switchOn();
+    view->postString(atLimit);
+    EXPECT_TRUE(context.engine->isEnabled());
+    EXPECT_EQ(errorLog(), "");
+
+    expectFailurePath(head + std::wstring(limit - head.size() - tail.size() + 1, L'x') + tail,
+                      webMessageTooLargeMessage);
+    // Counted in UTF-8 bytes, not in characters: a third of the limit in Chinese is already too much.
+    const std::wstring chinese(limit / 3 + 1, L'中');
+    expectFailurePath(head + chinese + tail, webMessageTooLargeMessage);
 }
 
 TEST_F(PageMessagesTest, InStartupCheckModeTheEngineStaysOffAndTheHotkeyIsUntouched) {

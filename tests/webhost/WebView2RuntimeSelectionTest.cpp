@@ -51,31 +51,31 @@ TEST_F(RuntimeChoice, FallsBackToTheApplicationRootJoinedWithTheProductVersion) 
 }
 
 TEST_F(RuntimeChoice, SkipsRegistrationsThatAreNotUsableAndTakesTheFirstThatIs) {
-    files.insert(L"R\\100.0.1.1\\EBWebView\\x64\\EmbeddedBrowserWebView.dll");
-    files.insert(L"R\\85.0.600.0\\EBWebView\\x64\\EmbeddedBrowserWebView.dll");
-    files.insert(L"U\\130.0.0.1\\EBWebView\\x64\\EmbeddedBrowserWebView.dll");
-    files.insert(L"U\\131.0.0.1\\EBWebView\\x64\\EmbeddedBrowserWebView.dll");
+    files.insert(L"C:\\R\\100.0.1.1\\EBWebView\\x64\\EmbeddedBrowserWebView.dll");
+    files.insert(L"C:\\R\\85.0.600.0\\EBWebView\\x64\\EmbeddedBrowserWebView.dll");
+    files.insert(L"D:\\U\\130.0.0.1\\EBWebView\\x64\\EmbeddedBrowserWebView.dll");
+    files.insert(L"D:\\U\\131.0.0.1\\EBWebView\\x64\\EmbeddedBrowserWebView.dll");
     const std::vector<RuntimeRegistration> registrations{
-        {L"", L"R\\100.0.1.1", L"R"},          // no product version: not installed
-        {L"0.0.0.0", L"R\\100.0.1.1", L"R"},   // uninstalled marker
-        {L"garbage", L"R\\100.0.1.1", L"R"},   // unreadable version
-        {L"85.0.600.0", L"", L"R"},            // too old for the entry point
-        {L"101.0.0.0", L"R\\101.0.0.0", L"R"}, // client library missing
-        {L"102.0.0.0", L"", L""},              // nowhere to look
-        {L"130.0.0.1", L"U\\130.0.0.1", L"U"}, // usable
-        {L"131.0.0.1", L"U\\131.0.0.1", L"U"}, // usable but later
+        {L"", L"C:\\R\\100.0.1.1", L"C:\\R"},          // no product version: not installed
+        {L"0.0.0.0", L"C:\\R\\100.0.1.1", L"C:\\R"},   // uninstalled marker
+        {L"garbage", L"C:\\R\\100.0.1.1", L"C:\\R"},   // unreadable version
+        {L"85.0.600.0", L"", L"C:\\R"},                // too old for the entry point
+        {L"101.0.0.0", L"C:\\R\\101.0.0.0", L"C:\\R"}, // client library missing
+        {L"102.0.0.0", L"", L""},                      // nowhere to look
+        {L"130.0.0.1", L"D:\\U\\130.0.0.1", L"D:\\U"}, // usable
+        {L"131.0.0.1", L"D:\\U\\131.0.0.1", L"D:\\U"}, // usable but later
     };
     const auto runtime = chooseInstalledRuntime(registrations, exists());
     ASSERT_TRUE(runtime.has_value());
     EXPECT_EQ(runtime->version, L"130.0.0.1");
-    EXPECT_EQ(runtime->folder, L"U\\130.0.0.1");
+    EXPECT_EQ(runtime->folder, L"D:\\U\\130.0.0.1");
 }
 
 TEST_F(RuntimeChoice, MinimumVersionItselfIsAccepted) {
-    files.insert(L"R\\86.0.616.0\\EBWebView\\x64\\EmbeddedBrowserWebView.dll");
-    EXPECT_TRUE(chooseInstalledRuntime({{L"86.0.616.0", L"", L"R"}}, exists()).has_value());
-    files.insert(L"R\\86.0.615.99\\EBWebView\\x64\\EmbeddedBrowserWebView.dll");
-    EXPECT_FALSE(chooseInstalledRuntime({{L"86.0.615.99", L"", L"R"}}, exists()).has_value());
+    files.insert(L"C:\\R\\86.0.616.0\\EBWebView\\x64\\EmbeddedBrowserWebView.dll");
+    EXPECT_TRUE(chooseInstalledRuntime({{L"86.0.616.0", L"", L"C:\\R"}}, exists()).has_value());
+    files.insert(L"C:\\R\\86.0.615.99\\EBWebView\\x64\\EmbeddedBrowserWebView.dll");
+    EXPECT_FALSE(chooseInstalledRuntime({{L"86.0.615.99", L"", L"C:\\R"}}, exists()).has_value());
 }
 
 TEST_F(RuntimeChoice, AFolderNotNamedByVersionKeepsTheProductVersion) {
@@ -83,6 +83,29 @@ TEST_F(RuntimeChoice, AFolderNotNamedByVersionKeepsTheProductVersion) {
     const auto runtime = chooseInstalledRuntime({{L"110.0.0.0", L"D:\\runtime", L""}}, exists());
     ASSERT_TRUE(runtime.has_value());
     EXPECT_EQ(runtime->version, L"110.0.0.0");
+}
+
+// A registry value is only text: a folder that is not absolute would be found relative to whatever the
+// current folder is, so it names nothing (the application root is used instead, when that is absolute).
+TEST_F(RuntimeChoice, OnlyAbsoluteFoldersCount) {
+    const std::wstring library = L"\\EBWebView\\x64\\EmbeddedBrowserWebView.dll";
+    for (const wchar_t* relative : {L"runtime\\120.0.0.1", L"\\runtime\\120.0.0.1", L"C:runtime\\120.0.0.1",
+                                    L".\\120.0.0.1", L"..\\120.0.0.1", L"\\\\\\120.0.0.1"}) {
+        files = {std::wstring(relative) + library, std::wstring(relative) + L"\\120.0.0.1" + library};
+        EXPECT_FALSE(chooseInstalledRuntime({{L"120.0.0.1", relative, L""}}, exists()).has_value())
+            << std::string(relative, relative + std::wcslen(relative));
+        EXPECT_FALSE(chooseInstalledRuntime({{L"120.0.0.1", L"", relative}}, exists()).has_value());
+    }
+    files = {L"C:\\Root\\120.0.0.1" + library};
+    const auto fallback =
+        chooseInstalledRuntime({{L"120.0.0.1", L"runtime\\120.0.0.1", L"C:\\Root"}}, exists());
+    ASSERT_TRUE(fallback.has_value());
+    EXPECT_EQ(fallback->folder, L"C:\\Root\\120.0.0.1");
+    for (const wchar_t* absolute : {L"c:/runtime/120.0.0.1", L"\\\\server\\share\\120.0.0.1"}) {
+        files = {std::wstring(absolute) + library};
+        EXPECT_TRUE(chooseInstalledRuntime({{L"120.0.0.1", absolute, L""}}, exists()).has_value())
+            << std::string(absolute, absolute + std::wcslen(absolute));
+    }
 }
 
 TEST_F(RuntimeChoice, NothingRegisteredFindsNothing) {

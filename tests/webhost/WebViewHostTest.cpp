@@ -70,6 +70,22 @@ TEST_F(WebViewHostTest, ABrowserWithoutSettingsIsStillConfigured) {
     loader.completeEnvironment(browserOk, environment);
     environment->completeController(browserOk, std::make_shared<fake::FakeController>(loader.calls, view));
     EXPECT_EQ(view->navigations, std::vector<std::wstring>{startAddress});
+    EXPECT_TRUE(fatalMessages.empty());
+    EXPECT_NE(errorLog().find(std::string("] ") + settingsMissingMessage + "\n"), std::string::npos)
+        << errorLog();
+}
+
+// A controller that gives no web view would leave an empty window: that is the failed creation's report.
+TEST_F(WebViewHostTest, AControllerWithoutAWebViewIsFatal) {
+    ASSERT_TRUE(startWebView(loader, scratch / "WebView2", context));
+    auto environment = std::make_shared<fake::FakeEnvironment>(loader.calls);
+    ASSERT_EQ(loader.completeEnvironment(browserOk, environment), browserOk);
+    EXPECT_EQ(environment->completeController(browserOk,
+                                              std::make_shared<fake::FakeController>(loader.calls, nullptr)),
+              browserOk);
+    EXPECT_EQ(fatalMessages, Calls{"无法创建网页窗口"});
+    EXPECT_FALSE(context.webView);
+    EXPECT_FALSE(called("tray.add"));
 }
 
 TEST_F(WebViewHostTest, ARefusingLoaderIsReportedByTheCaller) {
