@@ -55,10 +55,40 @@ void PageChannel::deliverWaitingMessages() {
             PostMessageW(window_, WM_CLOSE, 0, 0);
             continue;
         }
+        if (text == "!navigated" || text == "!navigation-failed") {
+            completeNavigation(text == "!navigated");
+            continue;
+        }
+        if (text == "!window") {
+            describeWindow();
+            continue;
+        }
         // The page may be gone once the window closed.
         if (auto page = page_)
             page->postString(toWide(text));
     }
+}
+
+void PageChannel::completeNavigation(bool success) {
+    auto page = page_;
+    if (!page)
+        return;
+    const std::size_t known = page->scripts.size();
+    page->completeNavigation(success);
+    std::ofstream out(folder_ / "scripts.log", std::ios::binary | std::ios::app);
+    for (std::size_t i = known; i < page->scripts.size(); ++i)
+        out << toUtf8(page->scripts[i]) << '\n';
+}
+
+void PageChannel::describeWindow() {
+    const bool exists = IsWindow(window_) != FALSE;
+    std::ofstream out(folder_ / "window.tmp", std::ios::binary | std::ios::trunc);
+    out << "exists=" << exists << " visible=" << (exists && IsWindowVisible(window_) != FALSE)
+        << " minimised=" << (exists && IsIconic(window_) != FALSE)
+        << " foreground=" << (exists && GetForegroundWindow() == window_) << '\n';
+    out.close();
+    std::error_code error;
+    std::filesystem::rename(folder_ / "window.tmp", folder_ / "window.txt", error);
 }
 
 void PageChannel::record(const std::wstring& json) {

@@ -10,8 +10,11 @@ namespace kes::test {
 
 // The page's side of the fake browser, played from outside through a folder: every file "<n>.msg" that
 // appears is posted to the host as the page's string message (in name order, then deleted); every message
-// the host posts to the page is appended to "posted.log", one line each. A file holding exactly "!quit"
-// closes the main window instead (the test's way to end the run).
+// the host posts to the page is appended to "posted.log", one line each. A few files are commands of the
+// test instead: "!quit" closes the main window (the test's way to end the run); "!navigated" and
+// "!navigation-failed" complete the page's navigation, and the scripts the host then runs in the page are
+// appended to "scripts.log"; "!window" writes the main window's state to "window.txt"
+// ("exists=1 visible=1 minimised=0 foreground=1").
 class PageChannel {
 public:
     PageChannel(std::filesystem::path folder, std::shared_ptr<fake::FakeWebView> page, HWND window);
@@ -23,6 +26,8 @@ private:
     static void CALLBACK poll(HWND window, UINT message, UINT_PTR id, DWORD time);
     void deliverWaitingMessages();
     void record(const std::wstring& json);
+    void completeNavigation(bool success);
+    void describeWindow();
 
     std::filesystem::path folder_;
     std::shared_ptr<fake::FakeWebView> page_;
