@@ -24,7 +24,14 @@ using nlohmann::json;
 
 // The reasons a failed message may log behind "应用宏配置失败：" (the JSON library's own texts aside).
 constexpr std::initializer_list<std::string_view> failureReasons = {
-    "宏列表格式无效", "宏编号重复", "触发方式无效", "按键序列格式无效", "UTF-8 文本无效", "已有全局宏引擎",
+    "宏列表格式无效",
+    "宏编号重复",
+    "触发方式无效",
+    "按键序列格式无效",
+    "UTF-8 文本无效",
+    "已有全局宏引擎",
+    shortcutKeyNotIntegerMessage,
+    webMessageTooLargeMessage,
 };
 
 struct Host {

@@ -1,6 +1,7 @@
 #include "shell/ClosePrompt.h"
 
 #include "shell/CloseChoice.h"
+#include "storage/QuietLog.h"
 
 #include <exception>
 
@@ -57,7 +58,7 @@ void showClosePrompt(HostContext& context, const ClosePromptActions& actions) {
         answer = actions.ask(closePromptContent(context.trayIconAdded));
     }
     if (!answer) {
-        context.log.writeQuietly(LogLevel::Error, "无法显示关闭选项");
+        logQuietly(context.log, LogLevel::Error, "无法显示关闭选项");
         return;
     }
     if (answer->button != closePromptOkButton) {
@@ -73,7 +74,7 @@ void showClosePrompt(HostContext& context, const ClosePromptActions& actions) {
             saveCloseChoice(context.dataDir, chosen);
             context.closeChoice = chosen;
         } catch (const std::exception& e) {
-            context.log.writeQuietly(LogLevel::Error, e.what());
+            logQuietly(context.log, LogLevel::Error, e.what());
             actions.warn("无法保存关闭方式，下次仍会提示。");
         }
     }
@@ -89,7 +90,7 @@ void resetClosePrompt(HostContext& context, const std::function<void(const std::
         saveCloseChoice(context.dataDir, CloseChoice::Ask);
         context.closeChoice = CloseChoice::Ask;
     } catch (const std::exception& e) {
-        context.log.writeQuietly(LogLevel::Error, e.what());
+        logQuietly(context.log, LogLevel::Error, e.what());
         warn("无法保存关闭提示设置，请重试。");
     }
 }

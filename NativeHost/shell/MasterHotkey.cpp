@@ -5,6 +5,7 @@
 #include "shell/DesktopServices.h"
 #include "shell/SettingsFile.h"
 #include "storage/AtomicFileStore.h"
+#include "storage/QuietLog.h"
 #include "webhost/MacroStatus.h"
 
 #include <exception>
@@ -71,7 +72,7 @@ void setMasterHotkey(int n, HostContext& context) {
         writeFileAtomically(context.dataDir / masterHotkeyFileName, nlohmann::json{{"key", n}}.dump());
     } catch (const std::exception& e) {
         unregisterMasterHotkey(newId, n);
-        context.log.writeQuietly(LogLevel::Error, e.what());
+        logQuietly(context.log, LogLevel::Error, e.what());
         sendShortcutResult(false, "保存快捷键失败，仍使用原设置。", context);
         return;
     }
@@ -94,11 +95,11 @@ void toggleMasterSwitch(HostContext& context) {
             context,
             nlohmann::json{{"enabled", context.engine->isEnabled()}, {"type", "macro-toggle-result"}}.dump());
     } catch (const std::exception& e) {
-        context.log.writeQuietly(LogLevel::Error, std::string("切换宏总开关失败：") + e.what());
+        logQuietly(context.log, LogLevel::Error, std::string("切换宏总开关失败：") + e.what());
         try {
             postToPage(context, macroStatusFailure);
         } catch (const std::exception& postFailure) {
-            context.log.writeQuietly(LogLevel::Error, postFailure.what());
+            logQuietly(context.log, LogLevel::Error, postFailure.what());
         }
     }
 }

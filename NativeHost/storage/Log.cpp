@@ -72,12 +72,4 @@ void Log::write(LogLevel level, const std::string& message) {
     out.write(entry.data(), static_cast<std::streamsize>(entry.size()));
 }
 
-void Log::writeQuietly(LogLevel level, const std::string& message) noexcept {
-    try {
-        write(level, message);
-    } catch (...) {
-        // Dropped: see the declaration.
-    }
-}
-
 } // namespace kes

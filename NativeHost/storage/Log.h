@@ -27,11 +27,6 @@ public:
     // cannot be examined; an entry that cannot be opened or written is lost without a report.
     void write(LogLevel level, const std::string& message);
 
-    // The same entry, but a failure of any kind is dropped: for the window, tray and page handlers, whose
-    // own work (posting the quit message, closing the window, answering the page) must happen whatever the
-    // log does.
-    void writeQuietly(LogLevel level, const std::string& message) noexcept;
-
 private:
     std::filesystem::path directory_;
     std::string runTag_;

@@ -1,4 +1,5 @@
 #include "webhost/LocalApi.h"
+#include "storage/QuietLog.h"
 
 namespace kes {
 
@@ -37,11 +38,7 @@ nlohmann::json handleApiRequest(StateStore& store, const std::string& method, co
     } catch (const std::exception& e) {
         const bool saving = method == "POST";
         status = saving ? 400 : 500;
-        try {
-            store.log().write(LogLevel::Error, std::string("本地接口失败：") + e.what());
-        } catch (const std::exception&) {
-            // The answer still tells the page that the request failed.
-        }
+        logQuietly(store.log(), LogLevel::Error, std::string("本地接口失败：") + e.what());
         if (!saving) {
             return {{"error", "无法读取本地数据。"}};
         }

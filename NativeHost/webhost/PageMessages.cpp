@@ -5,6 +5,7 @@
 #include "platform/TextConversion.h"
 #include "shell/DesktopServices.h"
 #include "shell/MasterHotkey.h"
+#include "storage/QuietLog.h"
 #include "webhost/MacroStatus.h"
 #include "webhost/WindowServices.h"
 
@@ -100,7 +101,7 @@ Dispatch dispatchJsonMessage(const std::wstring& text, HostContext& context) {
 void reportApplyFailure(const std::string& reason, HostContext& context) {
     if (context.engine)
         context.engine->stop();
-    context.log.writeQuietly(LogLevel::Error, applyFailurePrefix + reason);
+    logQuietly(context.log, LogLevel::Error, applyFailurePrefix + reason);
     if (context.webView)
         context.webView->postWebMessageAsJson(toWide(macroStatusFailure));
 }

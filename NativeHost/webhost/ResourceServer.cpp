@@ -1,6 +1,7 @@
 #include "webhost/ResourceServer.h"
 
 #include "platform/EmbeddedResources.h"
+#include "storage/QuietLog.h"
 
 #include <stdexcept>
 
@@ -61,7 +62,7 @@ LocalResponse serveLocalRequest(const std::string& method, const std::string& pa
             }
         }
     } catch (const std::exception& e) {
-        store.log().writeQuietly(LogLevel::Error, e.what());
+        logQuietly(store.log(), LogLevel::Error, e.what());
         response.status = 400;
         response.body = "本地请求失败。";
     }

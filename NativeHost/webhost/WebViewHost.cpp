@@ -3,6 +3,7 @@
 #include "diagnostics/StartupCheck.h"
 #include "shell/DesktopServices.h"
 #include "shell/FatalReport.h"
+#include "storage/QuietLog.h"
 #include "webhost/PageMessages.h"
 #include "webhost/VirtualOrigin.h"
 #include "webhost/WebResourceAdapter.h"
@@ -83,7 +84,7 @@ void configureWebView(HostContext& context) {
         settings->setDevToolsEnabled(false);
         settings->setDefaultContextMenusEnabled(false);
     } else {
-        context.log.writeQuietly(LogLevel::Error, settingsMissingMessage);
+        logQuietly(context.log, LogLevel::Error, settingsMissingMessage);
     }
     if (context.engine) {
         context.engine->statusCallback = [&context](bool enabled, const std::string& message) {

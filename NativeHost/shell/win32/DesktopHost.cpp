@@ -9,6 +9,7 @@
 #include "shell/win32/MainWindow.h"
 #include "shell/win32/SingleInstance.h"
 #include "storage/LegacyMigration.h"
+#include "storage/QuietLog.h"
 #include "webhost/WebViewHost.h"
 
 #include <objbase.h>
@@ -105,7 +106,7 @@ int runDesktopHost(HostContext& context, const DataDirectories& directories, HIN
     context.sampler.reset();
     releaseWebViewEnvironment(context);
     CoUninitialize();
-    context.log.writeQuietly(LogLevel::Info, "Vantix 主程序正常退出");
+    logQuietly(context.log, LogLevel::Info, "Vantix 主程序正常退出");
     const int exitCode = context.exitCode;
     if (instanceGuard) {
         instanceGuard->release();

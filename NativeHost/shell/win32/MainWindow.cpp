@@ -10,6 +10,7 @@
 #include "shell/win32/ClosePromptDialog.h"
 #include "shell/win32/HotkeyRegistration.h"
 #include "shell/win32/TrayIcon.h"
+#include "storage/QuietLog.h"
 #include "webhost/WebViewHost.h"
 
 #include <windowsx.h>
@@ -29,7 +30,7 @@ UiHeartbeat& heartbeat() {
 }
 
 void logError(const std::string& text) {
-    hostContext().log.writeQuietly(LogLevel::Error, text);
+    logQuietly(hostContext().log, LogLevel::Error, text);
 }
 
 // Posts the quit message when the scope ends, however it ends: the loop must never wait for a message
@@ -108,7 +109,7 @@ LRESULT onClose(HostContext& context, HWND window) {
 LRESULT onDestroy(HostContext& context, HWND window) {
     const QuitOnExit quit(context);
     if (!context.options.startupCheck && removeTrayIcon(window)) {
-        context.log.writeQuietly(LogLevel::Info, "已移除系统托盘图标");
+        logQuietly(context.log, LogLevel::Info, "已移除系统托盘图标");
     }
     if (context.masterHotkeyId != 0) {
         unregisterMasterHotkey(context.masterHotkeyId, context.masterHotkeyKey);

@@ -6,6 +6,7 @@
 #include "shell/TrayLogic.h"
 #include "shell/win32/ClosePromptDialog.h"
 #include "shell/win32/MainWindow.h"
+#include "storage/QuietLog.h"
 
 #include <cwchar>
 
@@ -83,15 +84,15 @@ void addTrayIcon(HWND window) {
     NOTIFYICONDATAW data = buildTrayIconData(window, true);
     if (data.hIcon == nullptr || !Shell_NotifyIconW(NIM_ADD, &data)) {
         context.trayIconAdded = false;
-        context.log.writeQuietly(LogLevel::Error, "无法添加系统托盘图标");
+        logQuietly(context.log, LogLevel::Error, "无法添加系统托盘图标");
         return;
     }
     context.trayIconAdded = true;
-    context.log.writeQuietly(LogLevel::Info, "已添加系统托盘图标");
+    logQuietly(context.log, LogLevel::Info, "已添加系统托盘图标");
     data.uVersion = NOTIFYICON_VERSION_4;
     context.trayVersion4 = Shell_NotifyIconW(NIM_SETVERSION, &data) != FALSE;
     if (!context.trayVersion4) {
-        context.log.writeQuietly(LogLevel::Error, "无法设置系统托盘图标通知版本");
+        logQuietly(context.log, LogLevel::Error, "无法设置系统托盘图标通知版本");
     }
 }
 
@@ -102,7 +103,7 @@ void updateTrayIcon(HWND window) {
     }
     NOTIFYICONDATAW data = buildTrayIconData(window, false);
     if (data.hIcon == nullptr || !Shell_NotifyIconW(NIM_MODIFY, &data)) {
-        context.log.writeQuietly(LogLevel::Error, "无法更新系统托盘图标");
+        logQuietly(context.log, LogLevel::Error, "无法更新系统托盘图标");
     }
 }
 

@@ -21,23 +21,18 @@ build=$(realpath -m "${1:-${KES_WINDOWS_BUILD:-$root/build/windows}}")
 programs="$build/tests/programs/webview-fake-host"
 host="$programs/kes_fake_browser_host.exe"
 holder="$programs/kes_hotkey_holder.exe"
-for exe in "$host" "$holder"; do
-    [ -f "$exe" ] || { echo "error: $exe does not exist (build the Windows configuration first)" >&2; exit 2; }
-done
 . "$root/scripts/lib/xwine.sh"
+. "$root/scripts/lib/checks.sh"
+. "$here/fake-page.sh"
+kes_require_files "$host" "$holder"
 
 scratch=$(mktemp -d)
 pids=()
-runtimeKey='HKCU\Software\Microsoft\EdgeUpdate\Clients\{F3017226-FE2A-4295-8BDF-00C3A9A7E4C5}'
-stateKey='HKCU\Software\Microsoft\EdgeUpdate\ClientState\{F3017226-FE2A-4295-8BDF-00C3A9A7E4C5}'
 finish() {
     for pid in "${pids[@]}"; do
-        if kill -0 "$pid" 2>/dev/null; then kill "$pid" 2>/dev/null || true; fi
+        kes_end_process "$pid"
     done
-    if [ -n "${WINEPREFIX:-}" ]; then
-        wine reg delete "$runtimeKey" /f >/dev/null 2>&1 || true
-        wine reg delete "$stateKey" /f >/dev/null 2>&1 || true
-    fi
+    unregister_fake_runtime
     kes_stop_xwine
     rm -rf "$scratch"
 }
@@ -47,34 +42,7 @@ if [ -z "${DISPLAY:-}" ]; then
     kes_start_xvfb || exit 1
 fi
 kes_prepare_wine "$root/build/webview-e2e-wineprefix" || exit 1
-
-failures=0
-pass() { echo "PASS $1"; }
-fail() {
-    echo "FAIL $1${2:+: $2}"
-    failures=$((failures + 1))
-}
-expect() { # expect NAME COMMAND...
-    local name=$1
-    shift
-    if "$@"; then pass "$name"; else fail "$name"; fi
-}
-windows_path() { echo "Z:$(echo "$1" | tr / '\\')"; }
-wait_until() { # wait_until SECONDS COMMAND...: polls every 0.1 s
-    local tenths=$(($1 * 10))
-    shift
-    until "$@"; do
-        ((tenths-- <= 0)) && return 1
-        sleep 0.1
-    done
-}
-
-runtime="$scratch/runtime/130.0.2849.80"
-mkdir -p "$runtime/EBWebView/x64"
-: >"$runtime/EBWebView/x64/EmbeddedBrowserWebView.dll"
-wine reg add "$runtimeKey" /v pv /t REG_SZ /d 130.0.2849.80 /f >/dev/null 2>&1 || { echo "error: reg add failed" >&2; exit 1; }
-wine reg add "$stateKey" /v EBWebView /t REG_SZ /d "$(windows_path "$runtime")" /f >/dev/null 2>&1 ||
-    { echo "error: reg add failed" >&2; exit 1; }
+register_fake_runtime "$scratch/runtime" || exit 1
 
 # One instance of the program: its data folder $data, its page folder $page (see PageChannel.h) and its
 # process $instance; start_instance NAME [ARGUMENT...] sets them.
@@ -92,13 +60,6 @@ start_instance() {
     instance=$!
     pids+=("$instance")
     sent=0
-}
-sent=0
-send() { # send TEXT: the page posts TEXT to the host
-    sent=$((sent + 1))
-    local name
-    name=$(printf '%03d' "$sent")
-    printf '%s' "$1" >"$page/$name.tmp" && mv "$page/$name.tmp" "$page/$name.msg"
 }
 posted() { grep -c -x -F -- "$1" "$page/posted.log" 2>/dev/null || true; }
 posted_once() { (($(posted "$1") >= 1)); }
@@ -320,9 +281,7 @@ else
     fail "startupCheck.navigationStarts"
 fi
 
-if ((failures > 0)); then
+if ((kes_failures > 0)); then
     dump "last instance"
-    echo "$failures check(s) failed"
-    exit 1
 fi
-echo "all checks passed"
+kes_checks_verdict webview-fake-host-shell

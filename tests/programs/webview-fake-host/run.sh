@@ -23,20 +23,16 @@ host="$programs/kes_fake_browser_host.exe"
 target="$programs/kes_edit_target.exe"
 . "$root/scripts/lib/xwine.sh"
 . "$root/scripts/lib/checks.sh"
+. "$here/fake-page.sh"
 kes_require_files "$host" "$target"
 
 scratch=$(mktemp -d)
 hostPid=""
 targetPid=""
-runtimeKey='HKCU\Software\Microsoft\EdgeUpdate\Clients\{F3017226-FE2A-4295-8BDF-00C3A9A7E4C5}'
-stateKey='HKCU\Software\Microsoft\EdgeUpdate\ClientState\{F3017226-FE2A-4295-8BDF-00C3A9A7E4C5}'
 finish() {
     kes_end_process "$hostPid"
     kes_end_process "$targetPid"
-    if [ -n "${WINEPREFIX:-}" ]; then
-        wine reg delete "$runtimeKey" /f >/dev/null 2>&1 || true
-        wine reg delete "$stateKey" /f >/dev/null 2>&1 || true
-    fi
+    unregister_fake_runtime
     kes_stop_xwine
     rm -rf "$scratch"
 }
@@ -53,14 +49,6 @@ edited="$scratch/edit.txt"
 mkdir -p "$data" "$page"
 posted="$page/posted.log"
 touch "$posted"
-sent=0
-# send TEXT: the page posts TEXT to the host.
-send() {
-    sent=$((sent + 1))
-    local name
-    name=$(printf '%03d' "$sent")
-    printf '%s' "$1" >"$page/$name.tmp" && mv "$page/$name.tmp" "$page/$name.msg"
-}
 posted_line() { grep -c -x -F -- "$1" "$posted" 2>/dev/null || true; }
 posted_at_least() { (($(posted_line "$1") >= $2)); }
 edit_text() { cat "$edited" 2>/dev/null; }
@@ -68,14 +56,7 @@ edit_text_is() { [ "$(edit_text)" = "$1" ]; }
 error_log() { cat "$data/logs/错误.log" 2>/dev/null; }
 run_log() { cat "$data/logs/运行.log" 2>/dev/null; }
 
-# A WebView2 runtime as its installer registers it, with an empty client library: the runtime check finds it,
-# and the fake browser never loads it.
-runtime="$scratch/runtime/130.0.2849.80"
-mkdir -p "$runtime/EBWebView/x64"
-: >"$runtime/EBWebView/x64/EmbeddedBrowserWebView.dll"
-wine reg add "$runtimeKey" /v pv /t REG_SZ /d 130.0.2849.80 /f >/dev/null 2>&1 || { echo "error: reg add failed" >&2; exit 1; }
-wine reg add "$stateKey" /v EBWebView /t REG_SZ /d "$(windows_path "$runtime")" /f >/dev/null 2>&1 ||
-    { echo "error: reg add failed" >&2; exit 1; }
+register_fake_runtime "$scratch/runtime" || exit 1
 
 wine "$target" "$(windows_path "$edited")" &
 targetPid=$!
