@@ -8,6 +8,10 @@ set(KES_EMBEDDED_RESOURCES
     105 web/fonts.css
     106 web/app.js
     107 NativeHost/resources/licenses.txt)
+if(NOT WIN32)
+    # The tray icons (macros on, macros off); Windows has them as ICON resources in the resource script.
+    list(APPEND KES_EMBEDDED_RESOURCES 1 NativeHost/resources/macros-on.ico 2 NativeHost/resources/macros-off.ico)
+endif()
 
 set(KES_EMBEDDED_FILES)
 set(KES_EMBEDDED_ARGS)

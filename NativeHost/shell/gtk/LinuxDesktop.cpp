@@ -12,6 +12,7 @@
 #include "shell/gtk/ClosePromptDialog.h"
 #include "shell/gtk/MainWindow.h"
 #include "shell/gtk/SingleInstance.h"
+#include "shell/gtk/TrayIndicator.h"
 #include "storage/DataDirectories.h"
 #include "storage/LegacyMigration.h"
 #include "webhost/WebViewHost.h"
@@ -50,6 +51,7 @@ void presentFatal(const std::string& message) {
 
 void housekeeping(HostContext& context) {
     static UiHeartbeat heartbeat(processStartCounter, platform::performanceFrequency());
+    updateTrayIcon(context.window); // the close prompt may have changed the stored choice the menu shows
     if (context.engine)
         context.engine->checkForeground();
     if (!context.sampler)
@@ -185,6 +187,24 @@ int runLinuxDesktop(HostContext& context, int argc, char** argv) {
     services.unregisterMasterHotkey = [&keys](int id, int) {
         keys->unregisterHotkey(id);
     };
+    std::unique_ptr<TrayIndicator> tray;
+    services.addTrayIcon = [&tray, &context](void*) {
+        try {
+            tray = createTrayIndicator(context);
+        } catch (const std::exception& e) {
+            context.log.write(LogLevel::Error, e.what());
+            tray.reset();
+        }
+        context.trayIconAdded = tray != nullptr;
+        if (tray)
+            context.log.write(LogLevel::Info, "已添加系统托盘图标");
+        else
+            context.log.write(LogLevel::Info, "桌面没有系统托盘，关闭窗口时只能退出程序");
+    };
+    services.updateTrayIcon = [&tray](void*) {
+        if (tray)
+            tray->refresh();
+    };
 
     PerfCounters* counters = options.performance ? &performanceCounters() : nullptr;
     context.engine = std::make_unique<Engine>(context.log, counters, false, KeySender(), ProgramMatcher());
@@ -234,6 +254,10 @@ int runLinuxDesktop(HostContext& context, int argc, char** argv) {
     releaseWebViewEnvironment(context);
     services.registerMasterHotkey = nullptr;
     services.unregisterMasterHotkey = nullptr;
+    services.addTrayIcon = nullptr;
+    services.updateTrayIcon = nullptr;
+    tray.reset();
+    context.trayIconAdded = false;
     keyWatch.reset();
     keys.reset();
     context.log.write(LogLevel::Info, "Vantix 主程序正常退出");

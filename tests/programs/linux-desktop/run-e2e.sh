@@ -28,6 +28,11 @@ mkdir -p "$data"
 "$press" autorepeat off
 # The virtual display has no GL: WebKit paints without its compositor there, so screenshots show the page.
 export WEBKIT_DISABLE_COMPOSITING_MODE=1
+# No tray here, whatever the session around the test offers (run-tray.sh checks the tray): without a
+# session bus the close prompt offers only to exit.
+unset DBUS_SESSION_BUS_ADDRESS
+export XDG_RUNTIME_DIR=$work/run
+mkdir -p -m 700 "$XDG_RUNTIME_DIR"
 
 switched_on_count() { grep -c 全局宏引擎已启用 "$data/logs/运行.log" 2>/dev/null; }
 start_kestrava() {
