@@ -117,6 +117,11 @@ expect "the tray choice is remembered" test "$(cat "$data/关闭方式.json" 2>/
 wait_until 5 eval '[ "$(menu_item_grayed 恢复关闭提示)" = no ]'
 expect "\"恢复关闭提示\" is offered once a choice is stored" test "$(menu_item_grayed 恢复关闭提示)" = no
 
+menu_click 恢复关闭提示
+wait_until 5 eval '[ "$(menu_item_grayed 恢复关闭提示)" = yes ]'
+expect "\"恢复关闭提示\" forgets the stored choice" test "$(menu_item_grayed 恢复关闭提示)" = yes
+expect "the stored choice is back to asking" test "$(cat "$data/关闭方式.json" 2>/dev/null)" = '{"action":"ask"}'
+
 menu_click 打开主窗口
 wait_until 10 eval 'xdotool search --onlyvisible --name "^Kestrava$" >/dev/null 2>&1'
 expect "\"打开主窗口\" shows the window again" eval 'xdotool search --onlyvisible --name "^Kestrava$" >/dev/null 2>&1'
