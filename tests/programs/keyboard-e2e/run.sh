@@ -13,34 +13,8 @@ exe=$(realpath "$1")
 [ -f "$exe" ] || { echo "error: $exe does not exist" >&2; exit 2; }
 here=$(dirname "$(realpath "$0")")
 root=$(realpath "$here/../../..")
-. "$root/scripts/lib/xwine.sh"
-
-output=$(mktemp)
-program=""
-finish() {
-    kes_end_process "$program"
-    kes_stop_xwine
-    rm -f "$output"
-}
-trap finish EXIT
-
-kes_use_xwine "$root/build/keyboard-e2e-wineprefix"
-
-# wait_for PATTERN SECONDS: waits until the program printed a line matching PATTERN.
-wait_for() {
-    local tenths=$(($2 * 10))
-    while ! grep -q "$1" "$output"; do
-        if ! kill -0 "$program" 2>/dev/null; then
-            echo "error: the program ended before printing \"$1\"" >&2
-            return 1
-        fi
-        if ((tenths-- <= 0)); then
-            echo "error: the program did not print \"$1\" within $2 s" >&2
-            return 1
-        fi
-        sleep 0.1
-    done
-}
+. "$root/scripts/lib/driven-program.sh"
+kes_driven_setup "$root/build/keyboard-e2e-wineprefix"
 
 # press KEY SECONDS: the key goes down, stays down for SECONDS, comes up; then a quiet pause.
 press() {
@@ -51,9 +25,9 @@ press() {
 }
 
 drive() {
-    wait_for '^ready ' 60 || return 1
+    kes_wait_for '^ready ' 60 || return 1
     local x y
-    read -r _ x y < <(grep '^ready ' "$output")
+    read -r _ x y < <(grep '^ready ' "$kes_driven_output")
     xdotool mousemove "$x" "$y" click 1
     sleep 0.5
 
@@ -62,7 +36,7 @@ drive() {
     press e 0.8  # repeat
     press F4 0.8 # latch
     xdotool key F11
-    wait_for '^phase 2' 30 || return 1
+    kes_wait_for '^phase 2' 30 || return 1
     sleep 0.3
 
     press F1 0.3
@@ -72,29 +46,4 @@ drive() {
     xdotool key F12
 }
 
-wine "$exe" >"$output" 2>&1 &
-program=$!
-drove=0
-drive || drove=1
-
-status=0
-for _ in $(seq 600); do
-    kill -0 "$program" 2>/dev/null || break
-    sleep 0.1
-done
-if kill -0 "$program" 2>/dev/null; then
-    echo "error: the program did not end within 60 s after F12" >&2
-    kill "$program" 2>/dev/null || true
-    wait "$program" 2>/dev/null || true
-    status=1
-else
-    wait "$program" || status=$?
-fi
-program=""
-
-sed 's/^/  /' "$output"
-if ((drove != 0 || status != 0)); then
-    echo "keyboard end-to-end: FAILED (program exit $status)"
-    exit 1
-fi
-echo "keyboard end-to-end: passed"
+kes_driven_run "keyboard end-to-end" "$exe" drive 60

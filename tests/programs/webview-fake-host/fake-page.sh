@@ -5,6 +5,8 @@
 #                                  Wine prefix, with an empty client library in FOLDER: the runtime check
 #                                  finds it and the fake browser never loads it
 #   unregister_fake_runtime        removes that registration again (the prefix is the scripts' own)
+#   fake_host_environment FOLDER   the display (the caller's, else an own Xvfb), the scripts' own Wine prefix
+#                                  and the fake runtime registered with its files in FOLDER
 #   send TEXT                      the page posts TEXT to the host through the folder $page
 
 fake_runtime_key='HKCU\Software\Microsoft\EdgeUpdate\Clients\{F3017226-FE2A-4295-8BDF-00C3A9A7E4C5}'
@@ -25,6 +27,14 @@ unregister_fake_runtime() {
         wine reg delete "$fake_runtime_key" /f >/dev/null 2>&1 || true
         wine reg delete "$fake_runtime_state_key" /f >/dev/null 2>&1 || true
     fi
+}
+
+fake_host_environment() {
+    if [ -z "${DISPLAY:-}" ]; then
+        kes_start_xvfb || return 1
+    fi
+    kes_prepare_wine "$root/build/webview-e2e-wineprefix" || return 1
+    register_fake_runtime "$1"
 }
 
 sent=0

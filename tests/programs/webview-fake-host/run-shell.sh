@@ -38,11 +38,7 @@ finish() {
 }
 trap finish EXIT
 
-if [ -z "${DISPLAY:-}" ]; then
-    kes_start_xvfb || exit 1
-fi
-kes_prepare_wine "$root/build/webview-e2e-wineprefix" || exit 1
-register_fake_runtime "$scratch/runtime" || exit 1
+fake_host_environment "$scratch/runtime" || exit 1
 
 # One instance of the program: its data folder $data, its page folder $page (see PageChannel.h) and its
 # process $instance; start_instance NAME [ARGUMENT...] sets them.

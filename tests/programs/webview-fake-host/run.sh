@@ -38,10 +38,7 @@ finish() {
 }
 trap finish EXIT
 
-if [ -z "${DISPLAY:-}" ]; then
-    kes_start_xvfb || exit 1
-fi
-kes_prepare_wine "$root/build/webview-e2e-wineprefix" || exit 1
+fake_host_environment "$scratch/runtime" || exit 1
 
 data="$scratch/data"
 page="$scratch/page"
@@ -56,7 +53,6 @@ edit_text_is() { [ "$(edit_text)" = "$1" ]; }
 error_log() { cat "$data/logs/错误.log" 2>/dev/null; }
 run_log() { cat "$data/logs/运行.log" 2>/dev/null; }
 
-register_fake_runtime "$scratch/runtime" || exit 1
 
 wine "$target" "$(windows_path "$edited")" &
 targetPid=$!
