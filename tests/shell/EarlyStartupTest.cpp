@@ -7,6 +7,7 @@
 #include "support/FileBytes.h"
 #include "support/ScopedEnvironmentVariable.h"
 #include "support/ScratchDirectory.h"
+#include "support/ThrownMessage.h"
 
 #include <gtest/gtest.h>
 
@@ -14,17 +15,9 @@
 
 namespace fs = std::filesystem;
 using kes::test::fileBytes;
+using kes::test::messageOf;
 
 namespace {
-
-std::string messageOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const std::exception& e) {
-        return e.what();
-    }
-    return "(no exception)";
-}
 
 std::string dataRootText(const kes::test::ScratchDirectory& scratch) {
     const std::u8string text = scratch.path().u8string();

@@ -1,11 +1,13 @@
 #include "storage/DataDirectories.h"
 #include "support/ScopedEnvironmentVariable.h"
+#include "support/ThrownMessage.h"
 
 #include <gtest/gtest.h>
 
 #include <stdexcept>
 
 namespace fs = std::filesystem;
+using kes::test::messageOf;
 
 namespace {
 
@@ -27,15 +29,6 @@ kes::SystemFolders unavailableFolders() {
             []() -> fs::path {
                 throw std::runtime_error("无法定位本地数据目录");
             }};
-}
-
-std::string messageOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const std::exception& e) {
-        return e.what();
-    }
-    return "(no exception)";
 }
 
 } // namespace

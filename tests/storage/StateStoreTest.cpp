@@ -2,6 +2,7 @@
 #include "storage/PathText.h"
 #include "support/FileBytes.h"
 #include "support/ScratchDirectory.h"
+#include "support/ThrownMessage.h"
 
 #include <gtest/gtest.h>
 
@@ -10,18 +11,10 @@
 namespace fs = std::filesystem;
 using kes::test::entryNames;
 using kes::test::fileBytes;
+using kes::test::messageOf;
 using kes::test::putFileBytes;
 
 namespace {
-
-std::string messageOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const std::exception& e) {
-        return e.what();
-    }
-    return "(no exception)";
-}
 
 class StateStoreTest : public ::testing::Test {
 protected:
