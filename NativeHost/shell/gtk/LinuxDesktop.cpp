@@ -3,17 +3,16 @@
 #include "diagnostics/PerformanceSampler.h"
 #include "platform/Clock.h"
 #include "platform/x11/X11Desktop.h"
-#include "shell/CloseChoice.h"
 #include "shell/DesktopServices.h"
 #include "shell/FatalReport.h"
 #include "shell/MasterHotkey.h"
 #include "shell/UiHeartbeat.h"
+#include "shell/WindowSettings.h"
 #include "shell/gtk/ClaimedKeys.h"
 #include "shell/gtk/ClosePromptDialog.h"
 #include "shell/gtk/MainWindow.h"
 #include "shell/gtk/SingleInstance.h"
 #include "shell/gtk/TrayIndicator.h"
-#include "storage/DataDirectories.h"
 #include "storage/LegacyMigration.h"
 #include "webhost/WebViewHost.h"
 #include "webhost/gtk/WebKitBrowser.h"
@@ -87,23 +86,6 @@ void activateFirstWindow(unsigned long window) {
     XCloseDisplay(display);
 }
 
-void loadWindowSettings(HostContext& context) {
-    try {
-        context.closeChoice = loadCloseChoice(context.dataDir);
-    } catch (const std::exception& e) {
-        context.log.write(LogLevel::Error, e.what());
-    }
-    try {
-        loadMasterHotkey(context);
-    } catch (const std::exception& e) {
-        context.log.write(LogLevel::Error, e.what());
-    }
-    if (registerMasterHotkey(masterHotkeyFirstId, context.masterHotkeyKey))
-        context.masterHotkeyId = masterHotkeyFirstId;
-    else
-        context.log.write(LogLevel::Error, "宏总开关快捷键注册失败，可能已被占用");
-}
-
 // Watches the key connection: its descriptor, and events Xlib has already read into its queue.
 struct KeySource {
     GSource source;
@@ -152,7 +134,7 @@ private:
 
 } // namespace
 
-int runLinuxDesktop(HostContext& context, int argc, char** argv) {
+int runLinuxDesktop(HostContext& context, const DataDirectories& directories, int argc, char** argv) {
     const CommandLineOptions& options = context.options;
     XInitThreads();
     g_set_prgname("kestrava");
@@ -171,10 +153,8 @@ int runLinuxDesktop(HostContext& context, int argc, char** argv) {
         }
     }
 
-    const DataDirectories directories =
-        DataDirectories::fromEnvironment(options.startupCheck || options.selfCheck);
-    if (!directories.dataRootGiven() && migrateLegacyConfig(context.dataDir, directories.legacyConfigFile()))
-        context.log.write(LogLevel::Info, "旧配置已复制到程序同目录，原文件保留");
+    if (!directories.dataRootGiven())
+        migrateLegacyConfigAtStartup(context.dataDir, directories.legacyConfigFile(), context.log);
     context.stateStore = std::make_unique<StateStore>(stateFilePath(context.dataDir), context.log);
 
     // The keyboard and window services must exist before the engine can be switched on.

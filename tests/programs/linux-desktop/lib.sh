@@ -5,6 +5,10 @@
 #   kes_desktop_stop              stop what kes_desktop_start started
 #   kes_seed_state DIR JSON       write JSON as the state document in DIR
 #   kes_report_member FILE NAME   the JSON value of a member of a report, as Python prints it
+#   kes_await_window SECONDS      waits for the program's visible window; sets mainWindow
+#   kes_click_close_button        clicks the page's close button, at the top right of mainWindow
+#   kes_await_end SECONDS         waits for the program (kesPid) to end by itself; sets `ended` to its
+#                                 exit code (and clears kesPid), or to "running"
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../../.." && pwd)
 . "$root/scripts/lib/xwine.sh"
@@ -36,4 +40,27 @@ kes_seed_state() {
 
 kes_report_member() {
     python3 -c 'import json,sys; print(repr(json.load(open(sys.argv[1])).get(sys.argv[2])))' "$1" "$2" 2>/dev/null
+}
+
+kes_await_window() {
+    wait_until "$1" eval 'xdotool search --onlyvisible --name "^Kestrava$" >/dev/null 2>&1' || return 1
+    mainWindow=$(xdotool search --onlyvisible --name '^Kestrava$' | head -1)
+}
+
+kes_click_close_button() {
+    local cx cy cw
+    read -r cx cy cw < <(xwininfo -id "$mainWindow" | awk '/Absolute upper-left X/{x=$4} /Absolute upper-left Y/{y=$4} /Width/{w=$2} END{print x, y, w}')
+    xdotool mousemove --sync $((cx + cw - 23)) $((cy + 25)) click 1
+}
+
+kes_await_end() {
+    local tenths=$(($1 * 10))
+    ended=running
+    while kill -0 "$kesPid" 2>/dev/null; do
+        ((tenths-- <= 0)) && return
+        sleep 0.1
+    done
+    wait "$kesPid"
+    ended=$?
+    kesPid=""
 }

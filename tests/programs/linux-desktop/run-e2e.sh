@@ -40,27 +40,8 @@ start_kestrava() {
     before=$(switched_on_count)
     KESTRAVA_DATA_ROOT=$data "$kestrava" >>"$work/kestrava.out" 2>&1 &
     kesPid=$!
-    wait_until 30 eval 'xdotool search --onlyvisible --name "^Kestrava$" >/dev/null 2>&1' || return 1
-    mainWindow=$(xdotool search --onlyvisible --name '^Kestrava$' | head -1)
+    kes_await_window 30 || return 1
     wait_until 20 eval '[ "$(switched_on_count)" -gt "${before:-0}" ]'
-}
-# The page's close button, at the top right of the window wherever it is.
-click_close_button() {
-    local cx cy cw
-    read -r cx cy cw < <(xwininfo -id "$mainWindow" | awk '/Absolute upper-left X/{x=$4} /Absolute upper-left Y/{y=$4} /Width/{w=$2} END{print x, y, w}')
-    xdotool mousemove --sync $((cx + cw - 23)) $((cy + 25)) click 1
-}
-# Waits for the program to end by itself and sets `ended` to its exit code, or to "running".
-await_end() {
-    local tenths=$(($1 * 10))
-    ended=running
-    while kill -0 "$kesPid" 2>/dev/null; do
-        ((tenths-- <= 0)) && return
-        sleep 0.1
-    done
-    wait "$kesPid"
-    ended=$?
-    kesPid=""
 }
 state_value() {
     python3 -c "import json,sys; d=json.load(open(sys.argv[1])); print(eval(sys.argv[2]))" "$data/Kestrava配置.json" "$1" 2>/dev/null
@@ -130,14 +111,14 @@ read -r x3 y3 < <(xwininfo -id "$mainWindow" | awk '/Absolute upper-left X/{x=$4
 expect "dragging the top bar moves the window (from $x,$y to $x3,$y3)" test "$x3" -gt "$x" -a "$y3" -gt "$y"
 
 # 4. The close button asks; "以后不再提示" with "确定" quits and remembers the choice.
-click_close_button
+kes_click_close_button
 wait_until 10 eval '[ "$(xdotool search --onlyvisible --name "^Kestrava$" | wc -l)" -ge 2 ]'
 import -window root "$shots/close-prompt.png"
 dialog=$(xdotool search --onlyvisible --name '^Kestrava$' | grep -v "^$mainWindow\$" | head -1)
 xdotool mousemove --window "$dialog" --sync 46 121 click 1   # "以后不再提示"
 sleep 0.3
 xdotool mousemove --window "$dialog" --sync 49 176 click 1   # "确定"
-await_end 20
+kes_await_end 20
 expect "the prompt's exit ends the program with code 0" test "$ended" = 0
 expect "the close choice is remembered" test "$(cat "$data/关闭方式.json" 2>/dev/null)" = '{"action":"exit"}'
 expect "no key is left down" test "$("$press" report keys)" = "down 0"
@@ -217,8 +198,8 @@ presses_become "$mark" "press a press b "
 expect "and the trigger plays again" test "$(presses_since "$mark")" = "press a press b "
 
 # 7. The remembered choice: the close button now quits at once.
-click_close_button
-await_end 20
+kes_click_close_button
+kes_await_end 20
 expect "the close button quits without asking" test "$ended" = 0
 expect "no key is left down" test "$("$press" report keys)" = "down 0"
 
@@ -232,8 +213,8 @@ wait_until 10 count_is "$mark" "release F7" 1
 "$press" wait 500
 expect "a profile bound to another program plays nothing" test "$(count_of "$mark" 'press a')" = 0
 expect "and its trigger reaches the focused program" test "$(count_of "$mark" 'press F7')" = 1
-click_close_button
-await_end 20
+kes_click_close_button
+kes_await_end 20
 expect "the program ends" test "$ended" = 0
 expect "no key is left down at the end" test "$("$press" report keys)" = "down 0"
 expect "nothing in the error log" test ! -s "$data/logs/错误.log"

@@ -42,9 +42,7 @@ wait_until 10 grep -q '^ready' "$work/watcher.out" || { echo "error: the watcher
 kes_seed_state "$data" '{"macroEnabled":true,"profiles":[{"id":1,"macros":[{"behavior":"once","enabled":true,"id":2,"name":"甲","steps":[{"gap":20,"hold":20,"key":"A"}],"trigger":"F7"}],"name":"默认配置","program":""}],"selectedProfile":1,"showMacroNames":true}'
 KESTRAVA_DATA_ROOT=$data "$kestrava" >"$work/kestrava.out" 2>&1 &
 kesPid=$!
-wait_until 30 eval 'xdotool search --onlyvisible --name "^Kestrava$" >/dev/null 2>&1' ||
-    { echo "error: no window" >&2; exit 1; }
-mainWindow=$(xdotool search --onlyvisible --name '^Kestrava$' | head -1)
+kes_await_window 30 || { echo "error: no window" >&2; exit 1; }
 wait_until 20 grep -q 全局宏引擎已启用 "$data/logs/运行.log"
 
 wait_until 20 grep -q '^item ' "$work/watcher.out"
@@ -99,8 +97,7 @@ expect "the menu's order is open, restore, separator, exit" \
 expect "\"恢复关闭提示\" is grayed while nothing is stored" test "$(menu_item_grayed 恢复关闭提示)" = yes
 
 # The close prompt offers the tray: hiding to it (the default choice) with "以后不再提示" hides the window.
-read -r cx cy cw < <(xwininfo -id "$mainWindow" | awk '/Absolute upper-left X/{x=$4} /Absolute upper-left Y/{y=$4} /Width/{w=$2} END{print x, y, w}')
-xdotool mousemove --sync $((cx + cw - 23)) $((cy + 25)) click 1
+kes_click_close_button
 wait_until 10 eval '[ "$(xdotool search --onlyvisible --name "^Kestrava$" | wc -l)" -ge 2 ]'
 import -window root "$work/tray-prompt.png"
 [ -n "${KES_SHOT_DIR:-}" ] && cp "$work/tray-prompt.png" "$KES_SHOT_DIR/"
@@ -127,13 +124,7 @@ wait_until 10 eval 'xdotool search --onlyvisible --name "^Kestrava$" >/dev/null 
 expect "\"打开主窗口\" shows the window again" eval 'xdotool search --onlyvisible --name "^Kestrava$" >/dev/null 2>&1'
 
 menu_click 退出程序
-ended=running
-for _ in $(seq 100); do kill -0 "$kesPid" 2>/dev/null || break; sleep 0.1; done
-if ! kill -0 "$kesPid" 2>/dev/null; then
-    wait "$kesPid"
-    ended=$?
-    kesPid=""
-fi
+kes_await_end 20
 expect "\"退出程序\" ends the program with code 0" test "$ended" = 0
 expect "no key is left down" test "$("$press" report keys)" = "down 0"
 expect "nothing in the error log" test ! -s "$data/logs/错误.log"

@@ -24,11 +24,12 @@ int main(int argc, char** argv) {
     }
     context.options = kes::parseCommandLine(words);
     try {
-        if (const std::optional<int> exitCode = kes::runEarlyStartup(context).exitCode) {
-            return *exitCode;
+        const kes::EarlyStartupOutcome early = kes::runEarlyStartup(context);
+        if (early.exitCode) {
+            return *early.exitCode;
         }
 #ifdef KES_LINUX_DESKTOP
-        return kes::gtk::runLinuxDesktop(context, argc, argv);
+        return kes::gtk::runLinuxDesktop(context, *early.directories, argc, argv);
 #else
         kes::platform::writeStandardError("Kestrava：桌面窗口尚未实现，只能运行命令行模式。\n");
         return 1;
