@@ -6,12 +6,12 @@
 namespace kes::platform::x11 {
 
 // The keys the program holds synchronous passive grabs on: exactly the keys the active profile claims while
-// the engine's hook is installed, and the master switch hotkey's F-key while it is registered (during a
-// change of hotkey, the old and the new one).
+// the engine's hook is installed, and the keys of the global hotkeys while they are registered (during a
+// change of the master switch hotkey, the old and the new one).
 struct GrabWish {
     bool hookInstalled = false;
     std::set<int> claimedKeys; // virtual keys of the active profile's triggers and rapid-fire keys
-    std::set<int> hotkeys;     // virtual keys of the master switch hotkey registrations
+    std::set<int> hotkeys;     // virtual keys of the hotkey registrations
 };
 
 // The keycodes a virtual key is found under in the current keymap (a key may sit on several keycodes).

@@ -15,8 +15,4 @@ int virtualKeyOfSymbol(std::uint32_t keySymbol);
 // The symbols to look the key up by when sending it, preferred first; empty when the code names no key.
 std::vector<std::uint32_t> symbolsOfVirtualKey(int vk);
 
-// Modifier masks of the core protocol that the master switch hotkey ignores (Caps Lock and Num Lock).
-inline constexpr unsigned lockMask = 1u << 1;
-inline constexpr unsigned numLockMask = 1u << 4;
-
 } // namespace kes::platform::x11

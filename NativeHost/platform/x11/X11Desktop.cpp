@@ -38,8 +38,6 @@ int onXError(Display* display, XErrorEvent* error) {
     return previousErrorHandler != nullptr ? previousErrorHandler(display, error) : 0;
 }
 
-constexpr unsigned chordModifiers = ShiftMask | ControlMask | Mod1Mask | Mod4Mask;
-
 std::intptr_t passOn(const void*) {
     return 0; // nothing stands behind the program's hook on X11: a passed event is replayed
 }
@@ -168,6 +166,7 @@ X11Desktop::~X11Desktop() {
     desktopBackend() = DesktopBackend{};
     handler_ = nullptr;
     hotkeys_.clear();
+    hotkeyActions_.clear();
     updateGrabs();
     XSync(events_->display, False);
     if (XSetErrorHandler(previousErrorHandler) != onXError)
@@ -255,8 +254,7 @@ void X11Desktop::updateGrabs() {
     GrabWish wish;
     wish.hookInstalled = handler_ != nullptr;
     wish.claimedKeys = claimedKeys_;
-    for (const auto& [id, hotkey] : hotkeys_)
-        wish.hotkeys.insert(hotkey.first);
+    wish.hotkeys = hotkeys_.keys();
     const KeycodeLookup lookup = [this](int vk) {
         return keycodesOf(*events_, vk);
     };
@@ -303,20 +301,20 @@ void X11Desktop::setClaimedKeys(std::set<int> keys) {
     updateGrabs();
 }
 
-bool X11Desktop::registerHotkey(int id, int vk, std::function<void()> pressed) {
-    hotkeys_[id] = {vk, std::move(pressed)};
+bool X11Desktop::registerHotkey(int id, int vk, unsigned modifiers, std::function<void()> pressed) {
+    hotkeys_.add(id, vk, modifiers);
+    hotkeyActions_[id] = std::move(pressed);
     updateGrabs();
     const std::vector<int> keycodes = keycodesOf(*events_, vk);
     const bool grabbed = !keycodes.empty() && grabbedKeycodes_.count(keycodes.front()) != 0;
-    if (!grabbed) {
-        hotkeys_.erase(id);
-        updateGrabs();
-    }
+    if (!grabbed)
+        unregisterHotkey(id);
     return grabbed;
 }
 
 void X11Desktop::unregisterHotkey(int id) {
-    if (hotkeys_.erase(id) != 0)
+    hotkeyActions_.erase(id);
+    if (hotkeys_.remove(id))
         updateGrabs();
 }
 
@@ -404,16 +402,14 @@ void X11Desktop::handleGrabbedPress(const void* data) {
         }
     }
     std::function<void()> hotkeyAction;
-    if (!swallow && hotkeyKeycodes_.count(press->detail) != 0 &&
-        (static_cast<unsigned>(press->mods.effective) & chordModifiers) == 0) {
-        swallow = true;
-        if ((press->flags & XIKeyRepeat) == 0) {
-            for (const auto& [id, hotkey] : hotkeys_) {
-                const std::vector<int> keycodes = keycodesOf(*events_, hotkey.first);
-                if (!keycodes.empty() && keycodes.front() == press->detail)
-                    hotkeyAction = hotkey.second;
-            }
-        }
+    if (!swallow && hotkeyKeycodes_.count(press->detail) != 0) {
+        const HotkeyDecision decision =
+            hotkeys_.decide(virtualKeyOfKeycode(press->detail),
+                            hotkeyModifiersOfState(static_cast<unsigned>(press->mods.effective)),
+                            (press->flags & XIKeyRepeat) != 0);
+        swallow = decision.keep;
+        if (decision.fire)
+            hotkeyAction = hotkeyActions_[*decision.fire];
     }
     Display* display = events_->display;
     if (swallow) {

@@ -1,6 +1,7 @@
 #pragma once
 #include "platform/KeyboardHook.h"
 #include "platform/ProgramWindows.h"
+#include "platform/x11/HotkeyTable.h"
 #include "platform/x11/KeyRouter.h"
 
 #include <condition_variable>
@@ -24,7 +25,7 @@ namespace kes::platform::x11 {
 //  - key output through XTest, by the keycode of the key's symbol;
 //  - the foreground program from _NET_ACTIVE_WINDOW and the window's _NET_WM_PID;
 //  - the top-level windows from the window manager's client list;
-//  - the master switch hotkey as a grab of its F-key.
+//  - global hotkeys (the master switch, performance mode's markers) as grabs of their keys.
 // Events are read on the thread that calls dispatchPending (the user-interface thread, when the connection's
 // descriptor becomes readable); output and queries may come from any thread and use a second connection.
 class X11Desktop {
@@ -46,9 +47,10 @@ public:
     // The keys the active profile claims (virtual keys); grabbed while the engine's hook is installed.
     void setClaimedKeys(std::set<int> keys);
 
-    // The master switch hotkey: registration `id` grabs virtual key `vk`; `pressed` runs on a fresh press
-    // without Shift, Ctrl, Alt or Win. False when the key cannot be grabbed (another program holds it).
-    bool registerHotkey(int id, int vk, std::function<void()> pressed);
+    // A global hotkey: registration `id` grabs virtual key `vk`; `pressed` runs on a fresh press with
+    // exactly `modifiers` (HotkeyModifier bits) held. False when the key cannot be grabbed (another program
+    // holds it).
+    bool registerHotkey(int id, int vk, unsigned modifiers, std::function<void()> pressed);
     void unregisterHotkey(int id);
 
     // Used through the platform services.
@@ -89,8 +91,9 @@ private:
     KeyRouter router_;
     KeyboardHookHandler handler_ = nullptr;
     std::set<int> claimedKeys_;
-    std::map<int, std::pair<int, std::function<void()>>> hotkeys_; // id -> (vk, action)
-    std::vector<int> masterKeyboards_;                             // the grabs are held on each
+    HotkeyTable hotkeys_;
+    std::map<int, std::function<void()>> hotkeyActions_; // by registration id
+    std::vector<int> masterKeyboards_;                   // the grabs are held on each
     std::set<int> grabbedKeycodes_;
     std::set<int> claimedKeycodes_;
     std::set<int> hotkeyKeycodes_;

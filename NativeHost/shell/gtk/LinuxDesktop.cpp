@@ -6,6 +6,7 @@
 #include "shell/DesktopServices.h"
 #include "shell/FatalReport.h"
 #include "shell/MasterHotkey.h"
+#include "shell/PerformanceMarkers.h"
 #include "shell/UiHeartbeat.h"
 #include "shell/WindowSettings.h"
 #include "shell/gtk/ClaimedKeys.h"
@@ -162,7 +163,7 @@ int runLinuxDesktop(HostContext& context, const DataDirectories& directories, in
     auto keyWatch = std::make_unique<KeyWatch>(*keys);
     DesktopServices& services = desktopServices();
     services.registerMasterHotkey = [&keys, &context](int id, int key) {
-        return keys->registerHotkey(id, functionKeyCode(key), [&context] { toggleMasterSwitch(context); });
+        return keys->registerHotkey(id, functionKeyCode(key), 0, [&context] { toggleMasterSwitch(context); });
     };
     services.unregisterMasterHotkey = [&keys](int id, int) {
         keys->unregisterHotkey(id);
@@ -196,6 +197,12 @@ int runLinuxDesktop(HostContext& context, const DataDirectories& directories, in
     installWindowServices(context);
     if (!options.startupCheck)
         loadWindowSettings(context);
+    if (options.performance) {
+        registerMarkerHotkeys(context.log, [&keys, &context](int id, int vk) {
+            return keys->registerHotkey(id, vk, markerHotkeyModifiers,
+                                        [&context, id] { handleMarkerHotkey(context, id); });
+        });
+    }
     const guint housekeepingTimer = g_timeout_add(
         housekeepingPeriod,
         [](gpointer data) -> gboolean {

@@ -3,6 +3,7 @@
 #include "diagnostics/PerformanceSampler.h"
 #include "shell/HostContext.h"
 #include "shell/MasterHotkey.h"
+#include "shell/PerformanceMarkers.h"
 
 namespace kes::win32 {
 namespace {
@@ -62,12 +63,11 @@ LRESULT CALLBACK f12HookProc(int code, WPARAM wParam, LPARAM lParam) {
 }
 
 void registerMarkerHotkeys(HWND window) {
-    for (int id = firstMarkerHotkeyId; id <= finishMarkerHotkeyId; ++id) {
-        if (!RegisterHotKey(window, id, MOD_CONTROL | MOD_SHIFT | MOD_NOREPEAT,
-                            static_cast<UINT>(id + 111))) {
-            hostContext().log.write(LogLevel::Error, "性能标记快捷键被其他程序占用");
-        }
-    }
+    static_assert(markerHotkeyModifiers == (MOD_CONTROL | MOD_SHIFT));
+    kes::registerMarkerHotkeys(hostContext().log, [window](int id, int vk) {
+        return RegisterHotKey(window, id, markerHotkeyModifiers | MOD_NOREPEAT, static_cast<UINT>(vk)) !=
+               FALSE;
+    });
 }
 
 } // namespace kes::win32

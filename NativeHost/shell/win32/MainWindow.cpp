@@ -5,6 +5,7 @@
 #include "shell/FatalReport.h"
 #include "shell/HostContext.h"
 #include "shell/MasterHotkey.h"
+#include "shell/PerformanceMarkers.h"
 #include "shell/UiHeartbeat.h"
 #include "shell/WindowGeometry.h"
 #include "shell/win32/ClosePromptDialog.h"
@@ -74,19 +75,10 @@ LRESULT onHotkey(HostContext& context, HWND window, WPARAM wParam, LPARAM lParam
         toggleMasterSwitch();
         return 0;
     }
-    if (!context.sampler) {
-        return DefWindowProcW(window, WM_HOTKEY, wParam, lParam);
+    if (handleMarkerHotkey(context, static_cast<int>(wParam))) {
+        return 0;
     }
-    if (wParam == static_cast<WPARAM>(finishMarkerHotkeyId)) {
-        try {
-            context.sampler->finish();
-        } catch (const std::exception& e) {
-            logError(e.what());
-        }
-    } else {
-        context.sampler->mark(markerPhaseLabel(static_cast<int>(wParam)));
-    }
-    return 0;
+    return DefWindowProcW(window, WM_HOTKEY, wParam, lParam);
 }
 
 LRESULT onClose(HostContext& context, HWND window) {

@@ -68,6 +68,8 @@ int main(int argc, char** argv) {
         const KeyCode keycode = symbol != NoSymbol ? XKeysymToKeycode(display, symbol) : 0;
         if (keycode == 0) {
             std::fprintf(stderr, "unknown key %s\n", value);
+            XCloseDevice(display, keyboard);
+            XCloseDisplay(display);
             return 1;
         }
         if (word == "down" || word == "tap")
@@ -81,6 +83,7 @@ int main(int argc, char** argv) {
         XFlush(display);
     }
     XSync(display, False);
+    XCloseDevice(display, keyboard);
     XCloseDisplay(display);
     return 0;
 }
