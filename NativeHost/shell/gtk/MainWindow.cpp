@@ -67,9 +67,92 @@ gboolean onPagePress(GtkWidget*, GdkEventButton* event, gpointer data) {
     return FALSE;
 }
 
+// The pointer's shape over each part of the resize band.
+const char* resizeCursorName(int hit) {
+    switch (hit) {
+    case HitLeft:
+        return "w-resize";
+    case HitRight:
+        return "e-resize";
+    case HitTop:
+        return "n-resize";
+    case HitTopLeft:
+        return "nw-resize";
+    case HitTopRight:
+        return "ne-resize";
+    case HitBottom:
+        return "s-resize";
+    case HitBottomLeft:
+        return "sw-resize";
+    case HitBottomRight:
+        return "se-resize";
+    default:
+        return nullptr;
+    }
+}
+
+// The page sets its own pointer shapes on the web view's window; over the resize band the window's edge or
+// corner shape replaces the page's, which comes back when the pointer returns to the page.
+class BandCursor {
+public:
+    // Returns whether the pointer is in the band (the page then does not see the motion).
+    bool follow(GdkWindow* surface, int hit) {
+        const char* name = resizeCursorName(hit);
+        if (name == nullptr) {
+            leave(surface);
+            return false;
+        }
+        if (!shown_) {
+            GdkCursor* page = gdk_window_get_cursor(surface);
+            pageCursor_ = page != nullptr ? GDK_CURSOR(g_object_ref(page)) : nullptr;
+        }
+        if (shownHit_ != hit) {
+            GdkCursor* cursor = gdk_cursor_new_from_name(gdk_window_get_display(surface), name);
+            gdk_window_set_cursor(surface, cursor);
+            if (cursor != nullptr)
+                g_object_unref(cursor);
+            shownHit_ = hit;
+        }
+        shown_ = true;
+        return true;
+    }
+
+    void leave(GdkWindow* surface) {
+        if (!shown_)
+            return;
+        gdk_window_set_cursor(surface, pageCursor_);
+        if (pageCursor_ != nullptr)
+            g_object_unref(pageCursor_);
+        pageCursor_ = nullptr;
+        shown_ = false;
+        shownHit_ = HitClient;
+    }
+
+private:
+    bool shown_ = false;
+    int shownHit_ = HitClient;
+    GdkCursor* pageCursor_ = nullptr;
+};
+BandCursor bandCursor;
+
+gboolean onPageMotion(GtkWidget*, GdkEventMotion* event, gpointer data) {
+    auto* window = static_cast<GtkWidget*>(data);
+    const int hit =
+        hitTestBorderless(static_cast<int>(event->x), static_cast<int>(event->y),
+                          gtk_widget_get_allocated_width(window), gtk_widget_get_allocated_height(window));
+    return bandCursor.follow(event->window, hit) ? TRUE : FALSE;
+}
+
+gboolean onPageLeave(GtkWidget*, GdkEventCrossing* event, gpointer) {
+    bandCursor.leave(event->window);
+    return FALSE;
+}
+
 void onChildAdded(GtkContainer* window, GtkWidget* child, gpointer) {
-    gtk_widget_add_events(child, GDK_BUTTON_PRESS_MASK);
+    gtk_widget_add_events(child, GDK_BUTTON_PRESS_MASK | GDK_POINTER_MOTION_MASK | GDK_LEAVE_NOTIFY_MASK);
     g_signal_connect(child, "button-press-event", G_CALLBACK(onPagePress), window);
+    g_signal_connect(child, "motion-notify-event", G_CALLBACK(onPageMotion), window);
+    g_signal_connect(child, "leave-notify-event", G_CALLBACK(onPageLeave), window);
 }
 
 gboolean onDelete(GtkWidget*, GdkEvent*, gpointer data) {
