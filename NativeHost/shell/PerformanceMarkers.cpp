@@ -15,7 +15,7 @@ void registerMarkerHotkeys(Log& log, const MarkerRegistrar& registerOne) {
 }
 
 bool handleMarkerHotkey(HostContext& context, int id) {
-    if (id < firstMarkerHotkeyId || id > finishMarkerHotkeyId || !context.sampler) {
+    if (!context.sampler) {
         return false;
     }
     if (id != finishMarkerHotkeyId) {

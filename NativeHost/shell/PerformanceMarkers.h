@@ -24,8 +24,9 @@ using MarkerRegistrar = std::function<bool(int id, int vk)>;
 // program goes on without that marker.
 void registerMarkerHotkeys(Log& log, const MarkerRegistrar& registerOne);
 
-// A marker hotkey was pressed: 6 to 8 set the sampler's phase, 9 ends the sampling (a failure to write the
-// reports is logged). False when `id` is no marker or there is no sampler: nothing was done.
+// A hotkey other than the master switch's was pressed: 9 ends the sampling (a failure to write the reports
+// is logged), 6 and 7 and any other id mark the phase of markerPhaseLabel ("命中" but for 6 and 7). False
+// when there is no sampler: nothing was done.
 bool handleMarkerHotkey(HostContext& context, int id);
 
 } // namespace kes
