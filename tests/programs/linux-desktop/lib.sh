@@ -3,6 +3,15 @@
 #
 #   kes_desktop_start             start Xvfb and openbox; exports DISPLAY
 #   kes_desktop_stop              stop what kes_desktop_start started
+#   kes_desktop_session           the setting of one check: a work folder $work holding the data folder
+#                                 $data (kept when KES_KEEP_WORK is set), the desktop, a private
+#                                 XDG_RUNTIME_DIR, no session bus (so no tray; run-tray.sh starts its own)
+#                                 and WebKit without its compositor (the virtual display has no GL). At
+#                                 exit the program ($kesPid), the processes in kes_helper_pids and the
+#                                 desktop are ended.
+#   kes_start_program RUNLOG COMMAND...  starts the program, output to $work/kestrava.out; waits for its
+#                                 window and for the page to switch the macros on (a new line in RUNLOG);
+#                                 sets kesPid and mainWindow
 #   kes_seed_state DIR JSON       write JSON as the state document in DIR
 #   kes_report_member FILE NAME   the JSON value of a member of a report, as Python prints it
 #   kes_await_window SECONDS      waits for the program's visible window; sets mainWindow
@@ -63,4 +72,41 @@ kes_await_end() {
     wait "$kesPid"
     ended=$?
     kesPid=""
+}
+
+kes_helper_pids=()
+
+kes_session_end() {
+    local pid
+    kes_end_process "${kesPid:-}"
+    for pid in "${kes_helper_pids[@]}"; do
+        kes_end_process "$pid"
+    done
+    kes_desktop_stop
+    [ -n "${KES_KEEP_WORK:-}" ] || rm -rf "$work"
+}
+
+kes_desktop_session() {
+    work=$(mktemp -d)
+    data=$work/data
+    kesPid=""
+    mkdir -p "$data"
+    trap kes_session_end EXIT
+    kes_desktop_start || return 1
+    export WEBKIT_DISABLE_COMPOSITING_MODE=1
+    unset DBUS_SESSION_BUS_ADDRESS
+    export XDG_RUNTIME_DIR=$work/run
+    mkdir -p -m 700 "$XDG_RUNTIME_DIR"
+}
+
+kes_switched_on_count() { grep -c 全局宏引擎已启用 "$1" 2>/dev/null; }
+
+kes_start_program() {
+    local runLog=$1 before
+    shift
+    before=$(kes_switched_on_count "$runLog")
+    "$@" >>"$work/kestrava.out" 2>&1 &
+    kesPid=$!
+    kes_await_window 30 || return 1
+    wait_until 20 eval '[ "$(kes_switched_on_count "$runLog")" -gt "${before:-0}" ]'
 }

@@ -10,39 +10,12 @@ recorderProgram=$native/tests/programs/linux-desktop/kes_key_recorder
 press=$native/tests/programs/linux-desktop/kes_physical_keys
 kes_require_files "$kestrava" "$recorderProgram" "$press"
 
-work=$(mktemp -d)
-data=$work/data
+kes_desktop_session || exit 1
 shots=${KES_SHOT_DIR:-$work}
-kesPid=""
-recorderPid=""
-cleanup() {
-    kes_end_process "$kesPid"
-    kes_end_process "$recorderPid"
-    kes_desktop_stop
-    [ -n "${KES_KEEP_WORK:-}" ] || rm -rf "$work"
-}
-trap cleanup EXIT
-kes_desktop_start || exit 1
-mkdir -p "$data"
 # Held keys are held by the script, not repeated by the server: the checks count presses exactly.
 "$press" autorepeat off
-# The virtual display has no GL: WebKit paints without its compositor there, so screenshots show the page.
-export WEBKIT_DISABLE_COMPOSITING_MODE=1
-# No tray here, whatever the session around the test offers (run-tray.sh checks the tray): without a
-# session bus the close prompt offers only to exit.
-unset DBUS_SESSION_BUS_ADDRESS
-export XDG_RUNTIME_DIR=$work/run
-mkdir -p -m 700 "$XDG_RUNTIME_DIR"
 
-switched_on_count() { grep -c 全局宏引擎已启用 "$data/logs/运行.log" 2>/dev/null; }
-start_kestrava() {
-    local before
-    before=$(switched_on_count)
-    KESTRAVA_DATA_ROOT=$data "$kestrava" >>"$work/kestrava.out" 2>&1 &
-    kesPid=$!
-    kes_await_window 30 || return 1
-    wait_until 20 eval '[ "$(switched_on_count)" -gt "${before:-0}" ]'
-}
+start_kestrava() { kes_start_program "$data/logs/运行.log" env KESTRAVA_DATA_ROOT="$data" "$kestrava"; }
 state_value() {
     python3 -c "import json,sys; d=json.load(open(sys.argv[1])); print(eval(sys.argv[2]))" "$data/Kestrava配置.json" "$1" 2>/dev/null
 }
@@ -82,7 +55,7 @@ expect "the page stored the keys it captured" test "$(stored_keys)" = "['A', 'B'
 # 2. A physical press of the trigger plays the macro into the focused test window; the trigger itself
 #    never arrives there.
 "$recorderProgram" >"$work/recorder.out" 2>&1 &
-recorderPid=$!
+kes_helper_pids+=($!)
 wait_until 10 grep -q ready "$work/recorder.out"
 recorderWindow=$(xdotool search --onlyvisible --name 'Kestrava key recorder' | head -1)
 focus_recorder

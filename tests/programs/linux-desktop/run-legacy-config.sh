@@ -8,36 +8,20 @@ set -uo pipefail
 press=$native/tests/programs/linux-desktop/kes_physical_keys
 kes_require_files "$kestrava" "$press"
 
-work=$(mktemp -d)
+kes_desktop_session || exit 1
 app=$work/app
-kesPid=""
-cleanup() {
-    kes_end_process "$kesPid"
-    kes_desktop_stop
-    [ -n "${KES_KEEP_WORK:-}" ] || rm -rf "$work"
-}
-trap cleanup EXIT
-kes_desktop_start || exit 1
-export WEBKIT_DISABLE_COMPOSITING_MODE=1
-unset DBUS_SESSION_BUS_ADDRESS KESTRAVA_DATA_ROOT
-export XDG_RUNTIME_DIR=$work/run XDG_DATA_HOME=$work/user
-mkdir -p -m 700 "$XDG_RUNTIME_DIR"
+unset KESTRAVA_DATA_ROOT
+export XDG_DATA_HOME=$work/user
 mkdir -p "$app" "$XDG_DATA_HOME/Velkamo"
 cp "$kestrava" "$app/kestrava"
 printf '{"action":"exit"}' >"$app/关闭方式.json"
 legacy=$XDG_DATA_HOME/Velkamo/配置.json
 logs=$XDG_DATA_HOME/Kestrava/logs
 
-switched_on_count() { grep -c 全局宏引擎已启用 "$logs/运行.log" 2>/dev/null; }
 # Starts the program, waits until the page has handed its macros to the engine, and closes it with the
 # page's close button (the stored choice quits at once).
 run_and_close() {
-    local before
-    before=$(switched_on_count)
-    "$app/kestrava" >>"$work/kestrava.out" 2>&1 &
-    kesPid=$!
-    kes_await_window 30 || return 1
-    wait_until 20 eval '[ "$(switched_on_count)" -gt "${before:-0}" ]'
+    kes_start_program "$logs/运行.log" "$app/kestrava" || return 1
     kes_click_close_button
     kes_await_end 20
 }

@@ -10,30 +10,13 @@ recorderProgram=$native/tests/programs/linux-desktop/kes_key_recorder
 press=$native/tests/programs/linux-desktop/kes_physical_keys
 kes_require_files "$kestrava" "$recorderProgram" "$press"
 
-work=$(mktemp -d)
-data=$work/data
-kesPid=""
-recorderPid=""
-cleanup() {
-    kes_end_process "$kesPid"
-    kes_end_process "$recorderPid"
-    kes_desktop_stop
-    [ -n "${KES_KEEP_WORK:-}" ] || rm -rf "$work"
-}
-trap cleanup EXIT
-kes_desktop_start || exit 1
+kes_desktop_session || exit 1
 "$press" autorepeat off
-export WEBKIT_DISABLE_COMPOSITING_MODE=1
-unset DBUS_SESSION_BUS_ADDRESS
-export XDG_RUNTIME_DIR=$work/run
-mkdir -p -m 700 "$XDG_RUNTIME_DIR"
 
 kes_seed_state "$data" '{"macroEnabled":true,"profiles":[{"id":1,"macros":[{"behavior":"once","enabled":true,"id":2,"name":"甲","steps":[{"gap":20,"hold":20,"key":"A"}],"trigger":"F3"}],"name":"默认配置","program":""}],"selectedProfile":1,"showMacroNames":true}'
 printf '{"action":"exit"}' >"$data/关闭方式.json"
-KESTRAVA_DATA_ROOT=$data "$kestrava" --performance >"$work/kestrava.out" 2>&1 &
-kesPid=$!
-kes_await_window 30 || { echo "error: no window" >&2; exit 1; }
-wait_until 20 grep -q 全局宏引擎已启用 "$data/logs/运行.log"
+kes_start_program "$data/logs/运行.log" env KESTRAVA_DATA_ROOT="$data" "$kestrava" --performance ||
+    { echo "error: no window" >&2; exit 1; }
 expect "performance mode starts sampling" grep -q 性能采样开始 "$data/logs/运行.log"
 folder=$(find "$data/logs/性能检测" -mindepth 1 -maxdepth 1 -type d 2>/dev/null | head -1)
 expect "the sampling folder is under logs/性能检测" test -n "$folder"
@@ -42,7 +25,7 @@ wait_until 10 test -s "$samples"
 expect "samples are written about once a second" test -s "$samples"
 
 "$recorderProgram" >"$work/recorder.out" 2>&1 &
-recorderPid=$!
+kes_helper_pids+=($!)
 wait_until 10 grep -q ready "$work/recorder.out"
 recorderWindow=$(xdotool search --onlyvisible --name 'Kestrava key recorder' | head -1)
 xdotool windowactivate --sync "$recorderWindow" >/dev/null 2>&1

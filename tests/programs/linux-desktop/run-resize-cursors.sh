@@ -7,28 +7,13 @@ set -uo pipefail
 shot=$native/tests/programs/linux-desktop/kes_pointer_shot
 kes_require_files "$kestrava" "$shot"
 
-work=$(mktemp -d)
-data=$work/data
+kes_desktop_session || exit 1
 shots=${KES_SHOT_DIR:-$work}
-kesPid=""
-cleanup() {
-    kes_end_process "$kesPid"
-    kes_desktop_stop
-    [ -n "${KES_KEEP_WORK:-}" ] || rm -rf "$work"
-}
-trap cleanup EXIT
-kes_desktop_start || exit 1
-export WEBKIT_DISABLE_COMPOSITING_MODE=1
-unset DBUS_SESSION_BUS_ADDRESS
-export XDG_RUNTIME_DIR=$work/run
-mkdir -p -m 700 "$XDG_RUNTIME_DIR"
 
 kes_seed_state "$data" '{"macroEnabled":true,"profiles":[{"id":1,"macros":[],"name":"默认配置","program":""}],"selectedProfile":1,"showMacroNames":true}'
 printf '{"action":"exit"}' >"$data/关闭方式.json"
-KESTRAVA_DATA_ROOT=$data "$kestrava" >"$work/kestrava.out" 2>&1 &
-kesPid=$!
-kes_await_window 30 || { echo "error: no window" >&2; exit 1; }
-wait_until 20 grep -q 全局宏引擎已启用 "$data/logs/运行.log"
+kes_start_program "$data/logs/运行.log" env KESTRAVA_DATA_ROOT="$data" "$kestrava" ||
+    { echo "error: no window" >&2; exit 1; }
 read -r x y w h < <(xwininfo -id "$mainWindow" | awk '/Absolute upper-left X/{x=$4} /Absolute upper-left Y/{y=$4} /Width/{w=$2} /Height/{h=$2} END{print x, y, w, h}')
 
 # The pointer's shape once it has stopped changing, after moving it to ($1, $2); a picture to $3 if given.

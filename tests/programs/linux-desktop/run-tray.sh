@@ -9,43 +9,25 @@ press=$native/tests/programs/linux-desktop/kes_physical_keys
 watcherProgram=$native/tests/programs/linux-desktop/kes_status_watcher
 kes_require_files "$kestrava" "$press" "$watcherProgram"
 
-work=$(mktemp -d)
-data=$work/data
-export XDG_RUNTIME_DIR=$work/run
-mkdir -p "$data" "$XDG_RUNTIME_DIR"
-chmod 700 "$XDG_RUNTIME_DIR"
-kesPid=""
-watcherPid=""
-busPid=""
-cleanup() {
-    kes_end_process "$kesPid"
-    kes_end_process "$watcherPid"
-    [ -n "$busPid" ] && kill "$busPid" 2>/dev/null
-    kes_desktop_stop
-    [ -n "${KES_KEEP_WORK:-}" ] || rm -rf "$work"
-}
-trap cleanup EXIT
-kes_desktop_start || exit 1
+kes_desktop_session || exit 1
 "$press" autorepeat off
-export WEBKIT_DISABLE_COMPOSITING_MODE=1
 
 # A private session bus and the watcher on it.
 dbus-daemon --session --fork --print-address=3 --print-pid=4 3>"$work/bus.address" 4>"$work/bus.pid" ||
     { echo "error: dbus-daemon did not start" >&2; exit 1; }
-busPid=$(cat "$work/bus.pid")
+kes_helper_pids+=("$(cat "$work/bus.pid")")
 DBUS_SESSION_BUS_ADDRESS=$(head -1 "$work/bus.address")
 export DBUS_SESSION_BUS_ADDRESS
 "$watcherProgram" >"$work/watcher.out" 2>&1 &
-watcherPid=$!
+kes_helper_pids+=($!)
 wait_until 10 grep -q '^ready' "$work/watcher.out" || { echo "error: the watcher did not start" >&2; exit 1; }
 
 kes_seed_state "$data" '{"macroEnabled":true,"profiles":[{"id":1,"macros":[{"behavior":"once","enabled":true,"id":2,"name":"甲","steps":[{"gap":20,"hold":20,"key":"A"}],"trigger":"F7"}],"name":"默认配置","program":""}],"selectedProfile":1,"showMacroNames":true}'
-KESTRAVA_DATA_ROOT=$data "$kestrava" >"$work/kestrava.out" 2>&1 &
-kesPid=$!
-kes_await_window 30 || { echo "error: no window" >&2; exit 1; }
-wait_until 20 grep -q 全局宏引擎已启用 "$data/logs/运行.log"
+kes_start_program "$data/logs/运行.log" env KESTRAVA_DATA_ROOT="$data" "$kestrava" ||
+    { echo "error: no window" >&2; exit 1; }
 
-wait_until 20 grep -q '^item ' "$work/watcher.out"
+wait_until 20 grep -q '^item ' "$work/watcher.out" ||
+    { echo "no item registered; the watcher said:"; cat "$work/watcher.out"; echo "the program said:"; cat "$work/kestrava.out"; }
 read -r _ itemBus itemPath < <(grep '^item ' "$work/watcher.out" | head -1)
 expect "the tray item registers with the watcher" test -n "${itemBus:-}"
 item_property() {
