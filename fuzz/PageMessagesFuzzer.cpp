@@ -28,6 +28,7 @@ constexpr std::initializer_list<std::string_view> failureReasons = {
     "宏编号重复",
     "触发方式无效",
     "按键序列格式无效",
+    mouseButtonStepMessage,
     "UTF-8 文本无效",
     "已有全局宏引擎",
     shortcutKeyNotIntegerMessage,

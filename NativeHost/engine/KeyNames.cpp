@@ -120,6 +120,10 @@ const std::map<std::string, int>& namedKeys() {
         {"pause", 19},
         {"printscreen", 44},
         {"menu", 93},
+        // Mouse buttons: triggers only, never key output.
+        {"mbutton", mouseMiddleButton},
+        {"xbutton1", mouseSideButton1},
+        {"xbutton2", mouseSideButton2},
     };
     return table;
 }
@@ -162,6 +166,10 @@ int parseKeyName(const std::string& text) {
     const auto& table = namedKeys();
     const auto found = table.find(name);
     return found == table.end() ? 0 : found->second;
+}
+
+bool isMouseButton(int vk) {
+    return vk == mouseMiddleButton || vk == mouseSideButton1 || vk == mouseSideButton2;
 }
 
 std::vector<int> parseKeyList(const std::string& text, bool unique) {

@@ -4,6 +4,14 @@
 
 namespace kes {
 
+// The virtual-key codes of the mouse buttons that may trigger a macro ("MButton", "XButton1", "XButton2").
+inline constexpr int mouseMiddleButton = 4;
+inline constexpr int mouseSideButton1 = 5;
+inline constexpr int mouseSideButton2 = 6;
+
+// Whether the code is one of the mouse buttons above: a trigger, never a key that a step sends.
+bool isMouseButton(int vk);
+
 // Removes leading and trailing spaces, tabs, carriage returns and line feeds.
 std::string trim(const std::string& text);
 

@@ -61,6 +61,10 @@ int stepMilliseconds(const json& step, const char* key, int fallback, int low, i
 Step parseStep(const json& element) {
     Step step;
     step.keys = parseKeyList(element.value("key", std::string()), true);
+    // Key output is the keyboard's: a mouse button may start a macro but is never sent by one.
+    if (std::any_of(step.keys.begin(), step.keys.end(), &isMouseButton)) {
+        throw std::runtime_error(mouseButtonStepMessage);
+    }
     step.hold = stepMilliseconds(element, "hold", 30, 1, maxStepMilliseconds);
     step.gap = stepMilliseconds(element, "gap", 50, 0, maxStepMilliseconds);
     return step;

@@ -35,6 +35,9 @@ struct Profile {
     std::vector<Macro> macros;
 };
 
+// Refusal of a step that names a mouse button ("MButton", "XButton1", "XButton2"): those only trigger.
+inline constexpr const char* mouseButtonStepMessage = "鼠标按键只能用作触发键，不能作为按键步骤";
+
 // Validates one profile object and builds its engine record; throws on the first violation
 // (std::runtime_error with the user-facing message, or the JSON library's type error).
 Profile parseProfile(const nlohmann::json& profile);

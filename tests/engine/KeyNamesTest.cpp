@@ -61,6 +61,19 @@ INSTANTIATE_TEST_SUITE_P(LockAndSystemKeys, KeyNameTable,
                                            NameCase{"Caps Lock", 0}, NameCase{"Print", 0},
                                            NameCase{"ContextMenu", 0}));
 
+INSTANTIATE_TEST_SUITE_P(MouseButtons, KeyNameTable,
+                         ::testing::Values(NameCase{"MButton", 4}, NameCase{"mbutton", 4},
+                                           NameCase{"XButton1", 5}, NameCase{"XBUTTON2", 6},
+                                           NameCase{"XButton", 0}, NameCase{"XButton3", 0},
+                                           NameCase{"LButton", 0}, NameCase{"RButton", 0},
+                                           NameCase{"X Button1", 0}));
+
+TEST(MouseButton, OnlyTheThreeTriggerButtonsAreMouseButtons) {
+    for (int vk = 0; vk < 256; ++vk) {
+        EXPECT_EQ(kes::isMouseButton(vk), vk == 4 || vk == 5 || vk == 6) << vk;
+    }
+}
+
 struct ListCase {
     std::string text;
     bool unique;
@@ -84,7 +97,8 @@ INSTANTIATE_TEST_SUITE_P(
         ListCase{" ", true, {}}, ListCase{"+", false, {}}, ListCase{"\tF5\r\n+\nNum1", false, {116, 97}},
         ListCase{"中文 + 按键", false, {}}, ListCase{"A + 中 + B", true, {65, 66}},
         ListCase{"Nope + Enter", false, {13}}, ListCase{"Ctrl + Shift + CapsLock", false, {17, 16, 20}},
-        ListCase{"Shift + Menu + PrintScreen", true, {16, 93, 44}}));
+        ListCase{"Shift + Menu + PrintScreen", true, {16, 93, 44}},
+        ListCase{"Ctrl + Shift + XButton2", false, {17, 16, 6}}));
 
 TEST(Trim, RemovesOnlyOuterSpaceTabReturnAndNewline) {
     EXPECT_EQ(kes::trim(" \t\r\nA B\n\r\t "), "A B");

@@ -107,6 +107,23 @@ TEST(ParseProfile, ReadsTriggerModifiersAndSteps) {
     EXPECT_TRUE(profile.macros[2].modifiers.empty());
 }
 
+TEST(ParseProfile, ReadsMouseButtonTriggersWithModifiers) {
+    const json document = {
+        {"macros",
+         json::array({json{{"id", 1}, {"trigger", "MButton"}, {"steps", json::array({json{{"key", "A"}}})}},
+                      json{{"id", 2}, {"trigger", "Ctrl + Shift + XButton1"}},
+                      json{{"id", 3}, {"trigger", "Alt + XButton2"}, {"behavior", "hold"}}})}};
+    const kes::Profile profile = kes::parseProfile(document);
+    ASSERT_EQ(profile.macros.size(), 3u);
+    EXPECT_EQ(profile.macros[0].triggerKey, 4);
+    EXPECT_TRUE(profile.macros[0].modifiers.empty());
+    EXPECT_EQ(profile.macros[0].steps[0].keys, (std::vector<int>{65}));
+    EXPECT_EQ(profile.macros[1].triggerKey, 5);
+    EXPECT_EQ(profile.macros[1].modifiers, (std::vector<int>{17, 16}));
+    EXPECT_EQ(profile.macros[2].triggerKey, 6);
+    EXPECT_EQ(profile.macros[2].modifiers, (std::vector<int>{18}));
+}
+
 struct ClampCase {
     json hold;
     json gap;
@@ -180,6 +197,20 @@ INSTANTIATE_TEST_SUITE_P(
                     "按键序列格式无效"},
         FailureCase{"NullSteps", json{{"macros", json::array({json{{"steps", nullptr}}})}},
                     "按键序列格式无效"},
+        FailureCase{"MiddleButtonStep",
+                    json{{"macros", json::array({json{{"steps", json::array({json{{"key", "MButton"}}})}}})}},
+                    kes::mouseButtonStepMessage},
+        FailureCase{
+            "SideButtonInAChordStep",
+            json{{"macros", json::array({json{{"trigger", "XButton1"},
+                                              {"steps", json::array({json{{"key", "A"}},
+                                                                     json{{"key", "Ctrl + xbutton2"}}})}}})}},
+            kes::mouseButtonStepMessage},
+        FailureCase{
+            "SideButtonStepOfRepeat",
+            json{{"macros", json::array({json{{"behavior", "repeat"},
+                                              {"steps", json::array({json{{"key", "XButton1"}}})}}})}},
+            kes::mouseButtonStepMessage},
         FailureCase{"InvalidUtf8Program", json{{"program", std::string("game\xFF.exe")}}, "UTF-8 文本无效"}),
     [](const auto& testCase) { return std::string(testCase.param.name); });
 
