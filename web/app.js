@@ -127,7 +127,16 @@ const ENGINE_NAMED_KEYS = {
   pageup: 33, pagedown: 34, up: 38, down: 40, left: 37, right: 39, ctrl: 17, control: 17, shift: 16, alt: 18,
   win: 91, meta: 91, numadd: 107, numsubtract: 109, nummultiply: 106, numdivide: 111, numdecimal: 110,
   capslock: 20, scrolllock: 145, numlock: 144, pause: 19, printscreen: 44, menu: 93,
+  mbutton: 4, xbutton1: 5, xbutton2: 6,
 };
+
+// Mouse buttons that may trigger a macro, by the event's button number: their names and the codes the
+// mouse hook reports. They are triggers only; a step never sends them.
+const MOUSE_TRIGGER_BUTTONS = { 1: { name: 'MButton', code: 4 }, 3: { name: 'XButton1', code: 5 }, 4: { name: 'XButton2', code: 6 } };
+
+function mouseTriggerButton(event) {
+  return Object.hasOwn(MOUSE_TRIGGER_BUTTONS, event.button) ? MOUSE_TRIGGER_BUTTONS[event.button] : null;
+}
 
 const ENGINE_PUNCTUATION = { ';': 186, '=': 187, ',': 188, '-': 189, '.': 190, '/': 191, '`': 192, '[': 219, '\\': 220, ']': 221, "'": 222 };
 
@@ -1323,6 +1332,7 @@ function onHostMessage(event) {
   }
   if (!message || typeof message !== 'object') return;
   if (message.type === 'macro-status') onMacroStatus(message);
+  else if (message.type === 'notice') noticeUntilUserActs(String(message.message || ''));
   else if (message.type === 'macro-toggle-result') onMacroToggleResult(message);
   else if (message.type === 'shortcut-result') onShortcutResult(message);
 }
@@ -1493,6 +1503,21 @@ function startTriggerRecording() {
   endRecording();
   recording = { type: 'trigger' };
   paintRecording();
+}
+
+// The middle or a side button pressed on the trigger field records it, with the modifiers held.
+function onTriggerMouseDown(event) {
+  const button = mouseTriggerButton(event);
+  if (!button || !currentMacro()) return;
+  event.preventDefault();
+  if (recording && recording.type !== 'trigger') endRecording();
+  recording = { type: 'trigger' };
+  finishRecording(chordText(heldModifiers(event), button.name));
+}
+
+// The side buttons would take the page back or forward, and the middle one start scrolling.
+function keepMouseButtonHere(event) {
+  if (mouseTriggerButton(event)) event.preventDefault();
 }
 
 function onTriggerKeydown(event) {
@@ -1721,8 +1746,28 @@ function testModifierHeld(code, event) {
 // and every key before it is held (other keys may be held too); a held key's auto-repeat starts nothing.
 function onTestKeydown(event) {
   if (event.isComposing || event.keyCode === 229 || recording) return;
-  const code = hookKeyCode(event);
-  const fresh = code !== 0 && !testPressed.has(code) && !event.repeat;
+  testPress(event, hookKeyCode(event), event.repeat);
+}
+
+// The middle and side buttons pressed in the test field, as the mouse hook reports them to the engine.
+function onTestMouseDown(event) {
+  const button = mouseTriggerButton(event);
+  if (!button) return;
+  event.preventDefault();
+  if (recording) return;
+  els.testOutput.focus();
+  testPress(event, button.code, false);
+}
+
+function onTestMouseUp(event) {
+  const button = mouseTriggerButton(event);
+  if (!button) return;
+  event.preventDefault();
+  testRelease(button.code);
+}
+
+function testPress(event, code, repeat) {
+  const fresh = code !== 0 && !testPressed.has(code) && !repeat;
   if (code !== 0) testPressed.add(code);
   const macro = currentMacro();
   if (!macro || code === 0) return;
@@ -1757,7 +1802,10 @@ function startRepeatTest(event, macro, code, fresh) {
 }
 
 function onTestKeyup(event) {
-  const code = hookKeyCode(event);
+  testRelease(hookKeyCode(event));
+}
+
+function testRelease(code) {
   testPressed.delete(code);
   if (!activeTest) return;
   const kind = activeTest.id.slice(0, activeTest.id.indexOf(':'));
@@ -1839,6 +1887,9 @@ function bindEvents() {
 
   els.trigger.addEventListener('click', startTriggerRecording);
   els.trigger.addEventListener('keydown', onTriggerKeydown);
+  els.trigger.addEventListener('mousedown', onTriggerMouseDown);
+  els.trigger.addEventListener('mouseup', keepMouseButtonHere);
+  els.trigger.addEventListener('auxclick', keepMouseButtonHere);
   document.addEventListener('keydown', onRecordingKeydown, true);
   document.addEventListener('focusout', onRecordingFocusOut);
   window.addEventListener('blur', () => {
@@ -1865,6 +1916,9 @@ function bindEvents() {
 
   els.testOutput.addEventListener('keydown', onTestKeydown);
   els.testOutput.addEventListener('keyup', onTestKeyup);
+  els.testOutput.addEventListener('mousedown', onTestMouseDown);
+  els.testOutput.addEventListener('mouseup', onTestMouseUp);
+  els.testOutput.addEventListener('auxclick', keepMouseButtonHere);
   els.testOutput.addEventListener('blur', () => {
     stopTest();
     testPressed.clear();
