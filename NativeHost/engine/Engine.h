@@ -3,6 +3,8 @@
 #include "engine/PlaybackLock.h"
 #include "engine/Profile.h"
 #include "platform/KeyboardHook.h"
+#include "platform/MouseHook.h"
+#include "platform/ProcessElevation.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -45,6 +47,14 @@ struct EngineServices {
     std::function<std::unique_ptr<platform::CancelEvent>()> makeSignal;
     // The system-wide keyboard hook; null when the system refuses.
     std::function<std::unique_ptr<platform::KeyboardHook>(platform::KeyboardHookHandler)> installHook;
+    // The system-wide hook of the middle and side mouse buttons, installed and removed with the keyboard
+    // hook; null when the system refuses or has none (mouse triggers then never fire).
+    std::function<std::unique_ptr<platform::MouseHook>(platform::KeyboardHookHandler)> installMouseHook;
+    // Whether this process runs elevated, and the elevation of the program in front, asked when a trigger
+    // fires. The system's answers are used only by an engine with the hook, since only its events come from
+    // the desktop.
+    std::function<bool()> runsElevated;
+    std::function<platform::ForegroundElevation()> foregroundElevation;
     // The keys down at this moment, asked when the engine is switched on. The system's answer is used only
     // by an engine with the hook, since only that one sees the keyboard.
     std::function<std::vector<int>()> keysDown;
@@ -106,9 +116,15 @@ private:
     // The keyboard hook's procedure: dispatches to the engine that owns the hook.
     static std::intptr_t hookProcedure(const platform::KeyboardHookEvent& event,
                                        const platform::NextHook& next);
+    // The mouse hook's procedure: the middle and side buttons as keys of the same matching.
+    static std::intptr_t mouseHookProcedure(const platform::KeyboardHookEvent& event,
+                                            const platform::NextHook& next);
 
     void installHook();
     void removeHook();
+    // Asked when a trigger fires: true when the program in front runs elevated and this process does not,
+    // so that our keys would not reach it. Tells the user once per program.
+    bool outputBlockedByElevation();
     void indexMacros();
     // Starts `macro` (the profile's macro, or for "repeat" its one step) unless the key has a job.
     void startJob(const std::string& jobKey, const Macro& profileMacro, Macro macro);
@@ -129,6 +145,7 @@ private:
     std::map<std::string, std::shared_ptr<Job>> jobs_;
     PlaybackLock playbackLock_;
     std::unique_ptr<platform::KeyboardHook> hook_;
+    std::unique_ptr<platform::MouseHook> mouseHook_;
     bool enabled_ = false;
     bool noHook_;
     KeySender sender_;
@@ -145,12 +162,20 @@ private:
     // Keys that were down when the engine was switched on, until they come up: the program in front saw
     // them go down, so their up events are never swallowed.
     std::set<int> downAtSwitchOn_;
+    // Keys whose current press was passed on because the program in front runs elevated: their auto-repeats
+    // and their release go on too.
+    std::set<int> passedForElevation_;
+    // The programs (file names in lower case) the user was told about; each one only once per run.
+    std::set<std::wstring> toldElevated_;
+    bool selfElevated_ = false;
     // The threads that play the jobs; declared last, so that they have ended before anything they use goes.
     std::unique_ptr<JobThreads> jobThreads_;
 
 public:
     // Assigned by the web view host once the page exists; called only when set.
     StatusCallback statusCallback;
+    // Assigned by the web view host: a message for the user, shown by the page as a toast.
+    std::function<void(const std::string& message)> noticeCallback;
 };
 
 } // namespace kes

@@ -10,7 +10,9 @@
 #include "platform/KeyEvents.h"
 #include "platform/KeyboardHook.h"
 #include "platform/KeyboardState.h"
+#include "platform/MouseHook.h"
 #include "platform/OneShotTimer.h"
+#include "platform/ProcessElevation.h"
 #include "platform/ThreadPriority.h"
 #include "storage/Log.h"
 
@@ -46,6 +48,20 @@ Engine::Engine(Log& log, PerfCounters* counters, bool noHook, KeySender sender, 
     if (!services_.installHook) {
         services_.installHook = &platform::installKeyboardHook;
     }
+    if (!services_.installMouseHook) {
+        services_.installMouseHook = &platform::installMouseHook;
+    }
+    if (!services_.runsElevated) {
+        services_.runsElevated = noHook_ ? std::function<bool()>([] { return false; })
+                                         : std::function<bool()>(&platform::currentProcessElevated);
+    }
+    if (!services_.foregroundElevation) {
+        services_.foregroundElevation =
+            noHook_ ? std::function<platform::ForegroundElevation()>(
+                          [] { return platform::ForegroundElevation{}; })
+                    : std::function<platform::ForegroundElevation()>(&platform::foregroundElevation);
+    }
+    selfElevated_ = services_.runsElevated();
     if (!services_.keysDown) {
         services_.keysDown = noHook_ ? std::function<std::vector<int>()>([] { return std::vector<int>(); })
                                      : std::function<std::vector<int>()>(&platform::keysDownNow);
@@ -98,6 +114,7 @@ void Engine::stop() {
     pressedKeys_.clear();
     swallowedPresses_.clear();
     downAtSwitchOn_.clear();
+    passedForElevation_.clear();
 }
 
 void Engine::cancelAll() {

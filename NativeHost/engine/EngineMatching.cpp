@@ -85,6 +85,16 @@ bool Engine::onKey(int vk, bool isDown, bool injected) {
         }
         return *programActive;
     };
+    // Asked only when a fresh press would start a job, and at most once per event: our keys cannot reach an
+    // elevated program in front, so such a press starts nothing and goes on to it, with its repeats and its
+    // release.
+    std::optional<bool> blockedByElevation;
+    const auto isBlockedByElevation = [&] {
+        if (!blockedByElevation) {
+            blockedByElevation = newPress ? outputBlockedByElevation() : passedForElevation_.count(vk) != 0;
+        }
+        return *blockedByElevation;
+    };
 
     bool swallow = false;
     if (vk >= 0 && static_cast<std::size_t>(vk) < candidatesByKey_.size()) {
@@ -94,7 +104,7 @@ bool Engine::onKey(int vk, bool isDown, bool injected) {
                 if (!isDown && !jobs_.empty()) {
                     cancelJob(jobKeyOf("repeat:", macro.id, vk));
                 }
-                if (!isProgramActive()) {
+                if (!isProgramActive() || isBlockedByElevation()) {
                     continue;
                 }
                 if (newPress) {
@@ -125,7 +135,7 @@ bool Engine::onKey(int vk, bool isDown, bool injected) {
             }
             const bool modifiersHeld = std::all_of(macro.modifiers.begin(), macro.modifiers.end(),
                                                    [this](int modifier) { return isPressed(modifier); });
-            if (!modifiersHeld) {
+            if (!modifiersHeld || isBlockedByElevation()) {
                 continue;
             }
             if (newPress) {
@@ -138,6 +148,11 @@ bool Engine::onKey(int vk, bool isDown, bool injected) {
     // A key held since before the switch-on went down in the program in front, whatever happens to its
     // auto-repeats now.
     const bool seenBeforeSwitchOn = downAtSwitchOn_.count(vk) != 0;
+    if (isDown && newPress && blockedByElevation.value_or(false)) {
+        passedForElevation_.insert(vk);
+    } else if (!isDown) {
+        passedForElevation_.erase(vk);
+    }
     if (isDown) {
         if (newPress && swallow && !seenBeforeSwitchOn) {
             swallowedPresses_.insert(vk);

@@ -139,4 +139,11 @@ void postMacroStatus(bool enabled, const std::string& message, HostContext& cont
     context.webView->postWebMessageAsJson(toWide(status.dump()));
 }
 
+void postNotice(const std::string& message, HostContext& context) {
+    if (!context.webView)
+        return;
+    const nlohmann::json notice{{"message", message}, {"type", "notice"}};
+    context.webView->postWebMessageAsJson(toWide(notice.dump()));
+}
+
 } // namespace kes

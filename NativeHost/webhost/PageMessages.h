@@ -8,7 +8,8 @@
 namespace kes {
 
 // The web messages between page and host: the page's three window words and its JSON messages
-// ("macro-state", "shortcut-get", "shortcut-set", "startup-check-result"); the host's "macro-status".
+// ("macro-state", "shortcut-get", "shortcut-set", "startup-check-result"); the host's "macro-status" and
+// "notice".
 
 inline constexpr const char* applyFailurePrefix = "应用宏配置失败：";
 // A message from the page is a document like any other the program receives: at most 1 MiB of UTF-8.
@@ -28,5 +29,9 @@ void handleWebMessage(const std::wstring& text, HostContext& context = hostConte
 // The engine's status callback: {"enabled":…,"message":…,"type":"macro-status"} to the page, when there is
 // a web view.
 void postMacroStatus(bool enabled, const std::string& message, HostContext& context = hostContext());
+
+// A message for the user from the host: {"message":…,"type":"notice"}, shown by the page as a toast, when
+// there is a web view.
+void postNotice(const std::string& message, HostContext& context = hostContext());
 
 } // namespace kes

@@ -90,6 +90,9 @@ void configureWebView(HostContext& context) {
         context.engine->statusCallback = [&context](bool enabled, const std::string& message) {
             postMacroStatus(enabled, message, context);
         };
+        context.engine->noticeCallback = [&context](const std::string& message) {
+            postNotice(message, context);
+        };
     }
     if (context.options.startupCheck) {
         webView->addNavigationCompleted([&context](BrowserNavigationCompleted& navigation) {

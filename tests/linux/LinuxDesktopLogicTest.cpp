@@ -264,6 +264,17 @@ TEST(ClaimedKeys, TriggersAndSingleKeyRapidFireStepsOfEnabledMacros) {
     EXPECT_EQ(kes::claimedKeys(kes::parseProfile(profile)), (std::set<int>{69, 119, 120}));
 }
 
+TEST(ClaimedKeys, AMouseTriggerClaimsNoKeyOfTheKeyboard) {
+    const json profile = {
+        {"macros", json::array({json{{"id", 1}, {"trigger", "MButton"}},
+                                json{{"id", 2}, {"trigger", "Ctrl + XButton1"}},
+                                json{{"id", 3}, {"trigger", "XButton2"}, {"behavior", "hold"}},
+                                json{{"id", 4}, {"trigger", "F8"}}})}};
+    EXPECT_EQ(kes::claimedKeys(kes::parseProfile(profile)), (std::set<int>{119}));
+    for (int vk : {4, 5, 6})
+        EXPECT_TRUE(kes::platform::x11::symbolsOfVirtualKey(vk).empty()) << vk;
+}
+
 TEST(ClaimedKeys, OnlyAValidMacroStateMessageNamesKeys) {
     const std::string state =
         json{{"type", "macro-state"},

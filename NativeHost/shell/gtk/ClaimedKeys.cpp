@@ -1,5 +1,7 @@
 #include "shell/gtk/ClaimedKeys.h"
 
+#include "engine/KeyNames.h"
+
 #include <nlohmann/json.hpp>
 
 #include <exception>
@@ -16,7 +18,8 @@ std::set<int> claimedKeys(const Profile& profile) {
                 if (step.keys.size() == 1)
                     keys.insert(step.keys.front());
             }
-        } else if (macro.triggerKey != 0) {
+        } else if (macro.triggerKey != 0 && !isMouseButton(macro.triggerKey)) {
+            // This host watches the keyboard only: a mouse trigger holds back no key and never fires.
             keys.insert(macro.triggerKey);
         }
     }
