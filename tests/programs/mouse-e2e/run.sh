@@ -10,26 +10,9 @@ here=$(dirname "$(realpath "$0")")
 root=$(realpath "$here/../../..")
 exe=$(realpath -m "${1:-${KES_WINDOWS_BUILD:-$root/build/windows}/tests/programs/mouse-e2e/kes_mouse_e2e.exe}")
 . "$root/scripts/lib/checks.sh"
-. "$root/scripts/lib/xwine.sh"
 kes_require_files "$exe"
-
-output=$(mktemp)
-program=""
-finish() {
-    kes_end_process "$program"
-    kes_stop_xwine
-    rm -f "$output"
-}
-trap finish EXIT
-kes_use_xwine "$root/build/mouse-e2e-wineprefix"
-
-# wait_for PATTERN SECONDS: waits until the program printed a line matching PATTERN.
-wait_for() {
-    if ! wait_until "$2" grep -q "$1" "$output"; then
-        echo "error: the program did not print \"$1\" within $2 s" >&2
-        return 1
-    fi
-}
+. "$root/scripts/lib/driven-program.sh"
+kes_driven_setup "$root/build/mouse-e2e-wineprefix"
 
 # click BUTTON: the button goes down and comes up, then a quiet pause.
 click() {
@@ -40,9 +23,9 @@ click() {
 }
 
 drive() {
-    wait_for '^ready ' 60 || return 1
+    kes_wait_for '^ready ' 60 || return 1
     local x y
-    read -r _ x y < <(grep '^ready ' "$output")
+    read -r _ x y < <(grep '^ready ' "$kes_driven_output")
     xdotool mousemove "$x" "$y" click 1
     sleep 0.5
 
@@ -51,14 +34,14 @@ drive() {
     xdotool mouseup 2
     sleep 0.5
     click 8 # side button 1: "once"
-    click 9 # side button 2 without Shift: not a trigger
+    click 9 # side button 2 without Shift: not its trigger
     xdotool keydown shift
     sleep 0.2
     click 9
     xdotool keyup shift
     sleep 0.3
     xdotool key F11
-    wait_for '^phase 2' 30 || return 1
+    kes_wait_for '^phase 2' 30 || return 1
     sleep 0.3
 
     click 2
@@ -67,21 +50,4 @@ drive() {
     xdotool key F12
 }
 
-wine "$exe" >"$output" 2>&1 &
-program=$!
-drove=0
-drive || drove=1
-
-status=0
-if ! wait_until 60 eval '! kill -0 "$program" 2>/dev/null'; then
-    echo "error: the program did not end within 60 s after F12" >&2
-    status=1
-else
-    wait "$program" || status=$?
-fi
-program=""
-
-sed 's/^/  /' "$output"
-expect "the driver reached the end of its clicks" test "$drove" = 0
-expect "the program's own checks passed (exit 0)" test "$status" = 0
-kes_checks_verdict "mouse end-to-end"
+kes_driven_run "mouse end-to-end under Wine" "$exe" drive 60
