@@ -1,9 +1,5 @@
 #include "shell/gtk/TrayIndicator.h"
 
-#include <gio/gio.h>
-
-#include <string>
-
 #ifdef KES_HAVE_TRAY
 #include "platform/EmbeddedResources.h"
 #include "shell/ClosePrompt.h"
@@ -11,6 +7,7 @@
 #include "shell/gtk/ClosePromptDialog.h"
 #include "shell/gtk/MainWindow.h"
 
+#include <gio/gio.h>
 #include <gtk/gtk.h>
 #include <libayatana-appindicator/app-indicator.h>
 
@@ -21,15 +18,19 @@
 
 namespace kes::gtk {
 
-bool statusNotifierWatcherPresent() {
+#ifdef KES_HAVE_TRAY
+namespace {
+
+// The session bus, when a StatusNotifier watcher owns its name there; null otherwise.
+GDBusConnection* sessionBusWithWatcher() {
     // Without a session bus there is no tray; asking GIO for one would start a bus of its own.
     const char* address = g_getenv("DBUS_SESSION_BUS_ADDRESS");
     const std::string userBus = std::string(g_get_user_runtime_dir()) + "/bus";
     if ((address == nullptr || *address == '\0') && !g_file_test(userBus.c_str(), G_FILE_TEST_EXISTS))
-        return false;
+        return nullptr;
     GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
     if (bus == nullptr)
-        return false;
+        return nullptr;
     GVariant* reply = g_dbus_connection_call_sync(
         bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "NameHasOwner",
         g_variant_new("(s)", "org.kde.StatusNotifierWatcher"), G_VARIANT_TYPE("(b)"), G_DBUS_CALL_FLAGS_NONE,
@@ -39,12 +40,12 @@ bool statusNotifierWatcherPresent() {
         g_variant_get(reply, "(b)", &owned);
         g_variant_unref(reply);
     }
-    g_object_unref(bus);
-    return owned != FALSE;
+    if (owned == FALSE) {
+        g_object_unref(bus);
+        return nullptr;
+    }
+    return bus;
 }
-
-#ifdef KES_HAVE_TRAY
-namespace {
 
 std::string iconName(bool macrosEnabled) {
     return macrosEnabled ? "kestrava-macros-on" : "kestrava-macros-off";
@@ -72,7 +73,10 @@ void writeIconFile(const std::filesystem::path& folder, bool macrosEnabled) {
 
 class AppIndicatorTray final : public TrayIndicator {
 public:
-    explicit AppIndicatorTray(HostContext& context) : context_(context) {
+    // `bus` is the session bus the indicator and its menu reach the watcher through: the process's shared
+    // connection, held here for as long as they use it, so that it is never let go and opened again
+    // while they ask for it.
+    AppIndicatorTray(HostContext& context, GDBusConnection* bus) : context_(context), bus_(bus) {
         folder_ = std::filesystem::path(g_get_user_runtime_dir()) / "kestrava-icons";
         std::filesystem::create_directories(folder_);
         writeIconFile(folder_, true);
@@ -86,6 +90,7 @@ public:
     ~AppIndicatorTray() override {
         app_indicator_set_status(indicator_, APP_INDICATOR_STATUS_PASSIVE);
         g_object_unref(indicator_);
+        g_object_unref(bus_);
     }
     AppIndicatorTray(const AppIndicatorTray&) = delete;
     AppIndicatorTray& operator=(const AppIndicatorTray&) = delete;
@@ -157,6 +162,7 @@ private:
     }
 
     HostContext& context_;
+    GDBusConnection* bus_;
     std::filesystem::path folder_;
     AppIndicator* indicator_ = nullptr;
     std::optional<bool> shownEnabled_;
@@ -168,9 +174,15 @@ private:
 
 std::unique_ptr<TrayIndicator> createTrayIndicator([[maybe_unused]] HostContext& context) {
 #ifdef KES_HAVE_TRAY
-    if (!statusNotifierWatcherPresent())
+    GDBusConnection* bus = sessionBusWithWatcher();
+    if (bus == nullptr)
         return nullptr;
-    return std::make_unique<AppIndicatorTray>(context);
+    try {
+        return std::make_unique<AppIndicatorTray>(context, bus);
+    } catch (...) {
+        g_object_unref(bus);
+        throw;
+    }
 #else
     return nullptr;
 #endif

@@ -15,9 +15,6 @@ public:
     virtual void refresh() = 0;
 };
 
-// True when a StatusNotifier watcher owns its name on the session bus.
-bool statusNotifierWatcherPresent();
-
 // The tray icon, or nothing where the desktop has no tray (or the program was built without the library).
 std::unique_ptr<TrayIndicator> createTrayIndicator(HostContext& context);
 
