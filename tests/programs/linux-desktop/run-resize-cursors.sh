@@ -16,27 +16,30 @@ kes_start_program "$data/logs/运行.log" env KESTRAVA_DATA_ROOT="$data" "$kestr
     { echo "error: no window" >&2; exit 1; }
 read -r x y w h < <(xwininfo -id "$mainWindow" | awk '/Absolute upper-left X/{x=$4} /Absolute upper-left Y/{y=$4} /Width/{w=$2} /Height/{h=$2} END{print x, y, w, h}')
 
-# The pointer's shape once it has stopped changing, after moving it to ($1, $2); a picture to $3 if given.
+# The pointer's shape after moving it to ($1, $2): each move below goes to a part of the window with another
+# shape than the one before ($3), so it waits (up to 10 s on a busy machine) for the shape to change; a
+# picture to $4 if given.
 shape_at() {
-    local previous="" current
-    xdotool mousemove --sync "$1" "$2"
-    for _ in $(seq 20); do
-        sleep 0.2
+    local current
+    # A warp is one motion; a hand on the mouse makes several.
+    xdotool mousemove --sync "$1" "$2" mousemove_relative --sync -- 1 1 mousemove_relative --sync -- -1 -1
+    for _ in $(seq 100); do
         current=$("$shot" | cut -d' ' -f2-)
-        [ "$current" = "$previous" ] && break
-        previous=$current
+        [ "$current" != "$3" ] && break
+        sleep 0.1
     done
-    [ -n "${3:-}" ] && "$shot" "$3" >/dev/null
+    sleep 0.2
+    current=$("$shot" ${4:+"$4"} | cut -d' ' -f2-)
     echo "$current"
 }
 
-page=$(shape_at $((x + w / 2)) $((y + h / 2)))
-right=$(shape_at $((x + w - 3)) $((y + h / 2)) "$shots/resize-edge.png")
-corner=$(shape_at $((x + w - 3)) $((y + h - 3)) "$shots/resize-corner.png")
-left=$(shape_at $((x + 2)) $((y + h / 2)))
-top=$(shape_at $((x + w / 2)) $((y + 2)))
-topLeft=$(shape_at $((x + 2)) $((y + 2)))
-back=$(shape_at $((x + w / 2)) $((y + h / 2)))
+page=$(shape_at $((x + w / 2)) $((y + h / 2)) "")
+right=$(shape_at $((x + w - 3)) $((y + h / 2)) "$page" "$shots/resize-edge.png")
+corner=$(shape_at $((x + w - 3)) $((y + h - 3)) "$right" "$shots/resize-corner.png")
+left=$(shape_at $((x + 2)) $((y + h / 2)) "$corner")
+top=$(shape_at $((x + w / 2)) $((y + 2)) "$left")
+topLeft=$(shape_at $((x + 2)) $((y + 2)) "$top")
+back=$(shape_at $((x + w / 2)) $((y + h / 2)) "$topLeft")
 echo "shapes: page [$page] right [$right] corner [$corner] left [$left] top [$top] top-left [$topLeft] back [$back]"
 echo "pictures: $shots/resize-edge.png $shots/resize-corner.png"
 
