@@ -1,4 +1,5 @@
 #pragma once
+#include "engine/KeyLedger.h"
 #include "engine/PerfCounters.h"
 #include "engine/PlaybackLock.h"
 #include "engine/Profile.h"
@@ -6,6 +7,7 @@
 #include "platform/MouseHook.h"
 #include "platform/ProcessElevation.h"
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -95,6 +97,24 @@ public:
     // One keyboard event; true means it is swallowed.
     bool onKey(int vk, bool isDown, bool injected);
 
+    // What releaseHeldKeys did.
+    struct Release {
+        std::size_t jobsEnded = 0;
+        std::size_t keysReleased = 0; // keys our jobs held down when it began
+    };
+    // Ends every job and brings up every key they held (the session is locked, the system suspends, the user
+    // logs off). The master switch and the profile stay as they are, and so does what the engine knows of the
+    // keys held on the keyboard: a trigger held meanwhile starts nothing by its auto-repeat, only by a new
+    // press (its down after its up, or after more than a second without a down).
+    Release releaseHeldKeys();
+
+    // Installs the keyboard hook again after the system removed it behind our back. Does nothing without a
+    // hook; when the system refuses, the engine is switched off and "无法安装全局键盘监听" is thrown.
+    void repairHook();
+    bool hasHook() const { return hook_ != nullptr; }
+    // How many events the hook procedure has been called with since the engine was made.
+    std::uint64_t hookEventCount() const { return hookEvents_.load(std::memory_order_relaxed); }
+
     bool isEnabled() const { return enabled_; }
     // Whether the key is down, a side-neutral Shift, Ctrl, Alt or Win also matching its left and right keys.
     bool isPressed(int vk) const;
@@ -103,6 +123,7 @@ public:
     bool hasJob(const std::string& jobKey) const { return jobs_.count(jobKey) != 0; }
     std::size_t jobCount() const { return jobs_.size(); }
     std::size_t pressedKeyCount() const { return pressedKeys_.size(); }
+    const KeyLedger& keyLedger() const { return ledger_; }
 
 private:
     // A macro that may claim events of one key: by its trigger, or ("repeat") by one of its single-key steps.
@@ -130,6 +151,8 @@ private:
     void startJob(const std::string& jobKey, const Macro& profileMacro, Macro macro);
     void cancelJob(const std::string& jobKey);
     void reapFinished();
+    // A down of a key held at the last releaseHeldKeys: whether it ends that hold (a new press).
+    bool endsHoldAcrossRelease(int vk);
     void waitForEnd(Job& job);
 
     // Job thread.
@@ -148,6 +171,7 @@ private:
     std::unique_ptr<platform::MouseHook> mouseHook_;
     bool enabled_ = false;
     bool noHook_;
+    bool systemOutput_; // no sender was given: the keys go to the system (set before sender_ takes it)
     KeySender sender_;
     ProgramMatcher matcher_;
     Log& log_;
@@ -168,6 +192,12 @@ private:
     // The programs (file names in lower case) the user was told about; each one only once per run.
     std::set<std::wstring> toldElevated_;
     bool selfElevated_ = false;
+    // Keys held on the keyboard at the last releaseHeldKeys whose release the hook has not seen yet, with the
+    // time (performance counter) of their last down.
+    std::map<int, std::int64_t> keysHeldAtRelease_;
+    // The keys the jobs hold down, readable from any thread; the crash path empties it.
+    KeyLedger ledger_;
+    std::atomic<std::uint64_t> hookEvents_{0};
     // The threads that play the jobs; declared last, so that they have ended before anything they use goes.
     std::unique_ptr<JobThreads> jobThreads_;
 

@@ -17,6 +17,7 @@
 #include "storage/Log.h"
 
 #include <algorithm>
+#include <exception>
 #include <stdexcept>
 
 namespace kes {
@@ -24,6 +25,20 @@ namespace {
 
 // Two threads wait for triggers from the start: one for a job, one for the job that comes while it plays.
 constexpr std::size_t initialJobThreads = 2;
+
+// The crash path's way out for the keys of an engine that sends real key events.
+void sendSystemKeyEvent(unsigned char vk, unsigned char scan, unsigned long flags, void*) {
+    platform::sendKeyEvent(vk, scan, flags);
+}
+
+// The release of the keys left in the ledger, through the engine's own sender.
+void sendThroughSender(unsigned char vk, unsigned char scan, unsigned long flags, void* context) {
+    try {
+        (*static_cast<const KeySender*>(context))(vk, scan, flags);
+    } catch (...) {
+        // One key failing must not keep the others down.
+    }
+}
 
 // Job threads run at the lowest priority, and make their first key-code lookup before any trigger: on some
 // systems the first one of a thread is slow.
@@ -36,7 +51,7 @@ void prepareJobThread() {
 
 Engine::Engine(Log& log, PerfCounters* counters, bool noHook, KeySender sender, ProgramMatcher matcher,
                EngineServices services)
-    : noHook_(noHook), sender_(sender ? std::move(sender) : defaultKeySender()),
+    : noHook_(noHook), systemOutput_(!sender), sender_(sender ? std::move(sender) : defaultKeySender()),
       matcher_(matcher ? std::move(matcher) : ProgramMatcher(&defaultProgramMatcher)), log_(log),
       counters_(counters), services_(std::move(services)) {
     if (!services_.makeTimer) {
@@ -71,6 +86,9 @@ Engine::Engine(Log& log, PerfCounters* counters, bool noHook, KeySender sender, 
     }
     indexMacros();
     jobThreads_ = std::make_unique<JobThreads>(initialJobThreads, &prepareJobThread);
+    if (systemOutput_) {
+        registerCrashLedger(&ledger_, &sendSystemKeyEvent, nullptr);
+    }
 }
 
 Engine::~Engine() {
@@ -79,6 +97,7 @@ Engine::~Engine() {
     } catch (...) {
         // Nothing may leave a destructor; every job has ended and released its keys by now.
     }
+    unregisterCrashLedger(&ledger_);
 }
 
 void Engine::setEnabled(bool on) {
@@ -115,6 +134,32 @@ void Engine::stop() {
     swallowedPresses_.clear();
     downAtSwitchOn_.clear();
     passedForElevation_.clear();
+    keysHeldAtRelease_.clear();
+}
+
+Engine::Release Engine::releaseHeldKeys() {
+    Release release;
+    release.keysReleased = ledger_.keysDown();
+    reapFinished();
+    release.jobsEnded = jobs_.size();
+    std::exception_ptr failure;
+    try {
+        cancelAll();
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    // The jobs released their own keys; whatever failed to come up goes up now.
+    ledger_.releaseAll(&sendThroughSender, &sender_);
+    // A trigger still held must not start its macro again by its auto-repeat; its release may never reach
+    // the hook (a locked session has a desktop of its own), so a long silence counts as a release too.
+    const std::int64_t now = platform::performanceCounter();
+    for (int vk : pressedKeys_) {
+        keysHeldAtRelease_[vk] = now;
+    }
+    if (failure) {
+        std::rethrow_exception(failure);
+    }
+    return release;
 }
 
 void Engine::cancelAll() {

@@ -46,12 +46,26 @@ void Engine::removeHook() {
     globalEngine.compare_exchange_strong(self, nullptr);
 }
 
+void Engine::repairHook() {
+    if (!hook_) {
+        return;
+    }
+    // The old registration goes first; removing one the system already dropped does no harm.
+    hook_.reset();
+    hook_ = services_.installHook(&Engine::hookProcedure);
+    if (!hook_) {
+        stop();
+        throw std::runtime_error("无法安装全局键盘监听");
+    }
+}
+
 std::intptr_t Engine::hookProcedure(const platform::KeyboardHookEvent& event,
                                     const platform::NextHook& next) {
     Engine* engine = globalEngine.load(std::memory_order_acquire);
     if (engine == nullptr) {
         return next();
     }
+    engine->hookEvents_.fetch_add(1, std::memory_order_relaxed);
     PerfCounters* counters = engine->counters_;
     const std::int64_t start = counters != nullptr ? platform::performanceCounter() : 0;
     bool swallow = false;

@@ -1,5 +1,6 @@
 #include "engine/Engine.h"
 #include "engine/Job.h"
+#include "platform/Clock.h"
 
 #include <algorithm>
 #include <optional>
@@ -8,6 +9,8 @@ namespace kes {
 namespace {
 
 constexpr std::size_t keyCodeCount = 256;
+// Longer than any keyboard's auto-repeat delay: a down after such a silence is a new press.
+constexpr std::int64_t autoRepeatSilenceMs = 1100;
 
 std::string jobKeyOf(const char* prefix, int macroId, int vk) {
     return prefix + std::to_string(macroId) + ":" + std::to_string(vk);
@@ -66,9 +69,31 @@ bool Engine::isPressed(int vk) const {
     }
 }
 
+bool Engine::endsHoldAcrossRelease(int vk) {
+    const auto held = keysHeldAtRelease_.find(vk);
+    if (held == keysHeldAtRelease_.end()) {
+        return false;
+    }
+    const std::int64_t now = platform::performanceCounter();
+    const std::int64_t silence = (now - held->second) * 1000 / platform::performanceFrequency();
+    if (silence <= autoRepeatSilenceMs) {
+        held->second = now;
+        return false;
+    }
+    keysHeldAtRelease_.erase(held);
+    return true;
+}
+
 bool Engine::onKey(int vk, bool isDown, bool injected) {
     if (!enabled_ || injected) {
         return false;
+    }
+    if (!isDown) {
+        keysHeldAtRelease_.erase(vk);
+    } else if (!keysHeldAtRelease_.empty() && endsHoldAcrossRelease(vk)) {
+        // Its release was never seen: the program in front may have seen anything of it meanwhile.
+        pressedKeys_.erase(vk);
+        swallowedPresses_.erase(vk);
     }
     bool newPress = false;
     if (isDown) {

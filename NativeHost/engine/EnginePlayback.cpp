@@ -166,7 +166,7 @@ void Engine::playStep(Job& job, PreciseTimer& timer, const Step& step, bool with
         return;
     }
     const ScanCodeLookup lookup = preparedScanCodes(job);
-    const KeyOutput output{sender_, counters_, lookup};
+    const KeyOutput output{sender_, counters_, lookup, &ledger_};
     PressedKeys pressed;
     pressGroup(step.keys, pressed, output);
     try {
@@ -197,7 +197,7 @@ void Engine::latchPass(Job& job, PreciseTimer& timer, const std::vector<Step>& s
         return;
     }
     const ScanCodeLookup lookup = preparedScanCodes(job);
-    const KeyOutput output{sender_, counters_, lookup};
+    const KeyOutput output{sender_, counters_, lookup, &ledger_};
     PressedKeys pressed;
     pressGroup(keys, pressed, output);
     try {

@@ -72,7 +72,18 @@ void pressGroup(const std::vector<int>& keys, PressedKeys& pressed, const KeyOut
     try {
         for (std::size_t i = pressed.size(); i < keys.size(); ++i) {
             const PressedKey key{keys[i], keyEventArgs(keys[i], output.scanCodeOf)};
-            send(output, key, 0);
+            // In the ledger before it can be down, so that nothing can leave it down unrecorded.
+            if (output.ledger != nullptr) {
+                output.ledger->pressed(key.vk, key.args.scan, key.args.extended);
+            }
+            try {
+                send(output, key, 0);
+            } catch (...) {
+                if (output.ledger != nullptr) {
+                    output.ledger->released(key.vk);
+                }
+                throw;
+            }
             pressed.push_back(key);
         }
     } catch (...) {
@@ -88,6 +99,10 @@ void releaseGroup(PressedKeys& pressed, const KeyOutput& output) {
         pressed.pop_back();
         try {
             send(output, key, keyEventKeyUp);
+            // A key whose up event failed stays in the ledger: it may still be down.
+            if (output.ledger != nullptr) {
+                output.ledger->released(key.vk);
+            }
         } catch (...) {
             if (!firstFailure) {
                 firstFailure = std::current_exception();

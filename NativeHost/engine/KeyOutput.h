@@ -1,5 +1,6 @@
 #pragma once
 #include "engine/Engine.h"
+#include "engine/KeyLedger.h"
 
 #include <cstddef>
 #include <vector>
@@ -14,11 +15,13 @@ struct KeyEventArgs {
     bool extended = false;
 };
 
-// Where a group's key events go: the sender, the optional statistics and the keyboard layout's scan codes.
+// Where a group's key events go: the sender, the optional statistics, the keyboard layout's scan codes and
+// the optional ledger of the keys held down.
 struct KeyOutput {
     const KeySender& sender;
     PerfCounters* counters = nullptr;
     const ScanCodeLookup& scanCodeOf;
+    KeyLedger* ledger = nullptr;
 };
 
 // One key of a group that went down, with the scan code it was sent with: its release sends the same code,

@@ -11,6 +11,8 @@ struct DesktopServices {
     std::function<void(int id, int key)> unregisterMasterHotkey;
     std::function<void(void* window)> addTrayIcon;
     std::function<void(void* window)> updateTrayIcon;
+    // Installs the F12 watch again after the system removed it; true when it is installed.
+    std::function<bool()> reinstallF12Watch;
 };
 
 DesktopServices& desktopServices();

@@ -1,5 +1,6 @@
 #include "shell/FatalReport.h"
 
+#include "engine/KeyLedger.h"
 #include "shell/HostContext.h"
 
 namespace kes {
@@ -17,6 +18,8 @@ void setFatalPresenter(FatalPresenter newPresenter) {
 }
 
 void reportFatal(const std::string& message) {
+    // Before anything that could fail or wait: no key of ours stays down past a fatal error.
+    releaseCrashLedger();
     HostContext& context = hostContext();
     try {
         context.log.write(LogLevel::Error, message);

@@ -10,8 +10,8 @@ using FatalPresenter = std::function<void(const std::string& message)>;
 // window to close. Without one, the report only logs and sets the exit code.
 void setFatalPresenter(FatalPresenter presenter);
 
-// Writes the message to the error log (a failing write is skipped), sets HostContext.exitCode to 1 and then
-// calls the presenter. Returns to the caller.
+// Releases the keys of the engine's ledger first, then writes the message to the error log (a failing write
+// is skipped), sets HostContext.exitCode to 1 and then calls the presenter. Returns to the caller.
 void reportFatal(const std::string& message);
 
 } // namespace kes

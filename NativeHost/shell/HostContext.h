@@ -7,6 +7,7 @@
 #include "storage/StateStore.h"
 #include "webhost/Browser.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 
@@ -36,6 +37,7 @@ struct HostContext {
     bool pageStateReceived = false; // after the first applied "macro-state"
     void* f12Hook = nullptr;        // the F12 watch while F12 is the master hotkey
     bool f12Down = false;           // from an accepted F12 press until its release
+    std::uint64_t f12Events = 0;    // events the F12 watch has been called with
 };
 
 HostContext& hostContext();

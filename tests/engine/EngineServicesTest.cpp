@@ -115,44 +115,6 @@ TEST_F(EngineServices, NoSignalForAJobFailsTheTriggerAndLeavesNothingBehind) {
     EXPECT_EQ(recorder.count(), 2u);
 }
 
-// A keyboard hook that only remembers its handler, so that a test can call it as the system would.
-struct HookSeat {
-    kes::platform::KeyboardHookHandler handler = nullptr;
-    int removed = 0;
-
-    class Hook : public kes::platform::KeyboardHook {
-    public:
-        explicit Hook(HookSeat& seat) : seat_(seat) {}
-        ~Hook() override {
-            ++seat_.removed;
-            seat_.handler = nullptr;
-        }
-
-    private:
-        HookSeat& seat_;
-    };
-
-    std::function<std::unique_ptr<kes::platform::KeyboardHook>(kes::platform::KeyboardHookHandler)>
-    installer() {
-        return [this](kes::platform::KeyboardHookHandler installed) {
-            handler = installed;
-            return std::make_unique<Hook>(*this);
-        };
-    }
-
-    // One event through the handler; `nextCalls` counts the calls of the next hook, which answers 42.
-    std::intptr_t deliver(int vk, kes::platform::KeyEventKind kind, int& nextCalls) const {
-        kes::platform::KeyboardHookEvent event;
-        event.vk = vk;
-        event.kind = kind;
-        const auto next = [](const void* count) -> std::intptr_t {
-            ++*static_cast<int*>(const_cast<void*>(count));
-            return 42;
-        };
-        return handler(event, kes::platform::NextHook{next, &nextCalls});
-    }
-};
-
 TEST_F(EngineServices, TheHookLogsAFailureOfTheDecisionAndPassesTheEventOn) {
     HookSeat seat;
     SignalSource signals{{1}};

@@ -2,6 +2,7 @@
 #include "engine/Engine.h"
 #include "engine/Profile.h"
 #include "platform/Clock.h"
+#include "platform/KeyboardHook.h"
 #include "storage/Log.h"
 #include "support/FileBytes.h"
 #include "support/ScratchDirectory.h"
@@ -11,6 +12,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -163,6 +165,49 @@ protected:
     void TearDown() override {
         engine->stop();
         EXPECT_TRUE(recorder.keysDown().empty());
+    }
+};
+
+// A keyboard hook that only remembers its handler, so that a test can call it as the system would.
+struct HookSeat {
+    platform::KeyboardHookHandler handler = nullptr;
+    int installed = 0;
+    int removed = 0;
+    bool refuse = false; // the system refuses the next installations
+
+    class Hook : public platform::KeyboardHook {
+    public:
+        explicit Hook(HookSeat& seat) : seat_(seat) {}
+        ~Hook() override {
+            ++seat_.removed;
+            seat_.handler = nullptr;
+        }
+
+    private:
+        HookSeat& seat_;
+    };
+
+    std::function<std::unique_ptr<platform::KeyboardHook>(platform::KeyboardHookHandler)> installer() {
+        return [this](platform::KeyboardHookHandler procedure) -> std::unique_ptr<platform::KeyboardHook> {
+            if (refuse) {
+                return nullptr;
+            }
+            ++installed;
+            handler = procedure;
+            return std::make_unique<Hook>(*this);
+        };
+    }
+
+    // One event through the handler; `nextCalls` counts the calls of the next hook, which answers 42.
+    std::intptr_t deliver(int vk, platform::KeyEventKind kind, int& nextCalls) const {
+        platform::KeyboardHookEvent event;
+        event.vk = vk;
+        event.kind = kind;
+        const auto next = [](const void* count) -> std::intptr_t {
+            ++*static_cast<int*>(const_cast<void*>(count));
+            return 42;
+        };
+        return handler(event, platform::NextHook{next, &nextCalls});
     }
 };
 

@@ -1,4 +1,5 @@
 #include "platform/KeyboardHook.h"
+#include "platform/win32/KeyboardHookRemoval.h"
 
 #include <array>
 #include <atomic>
@@ -11,6 +12,7 @@ namespace {
 // bound to its own handler slot.
 constexpr std::size_t slotCount = 4;
 std::array<std::atomic<KeyboardHookHandler>, slotCount> handlers{};
+std::array<std::atomic<HHOOK>, slotCount> systemHooks{};
 
 struct NextHookCall {
     int code;
@@ -57,6 +59,7 @@ class LowLevelKeyboardHook final : public KeyboardHook {
 public:
     LowLevelKeyboardHook(HHOOK hook, std::size_t slot) : hook_(hook), slot_(slot) {}
     ~LowLevelKeyboardHook() override {
+        systemHooks[slot_].store(nullptr, std::memory_order_release);
         UnhookWindowsHookEx(hook_);
         handlers[slot_].store(nullptr, std::memory_order_release);
     }
@@ -81,9 +84,19 @@ std::unique_ptr<KeyboardHook> installKeyboardHook(KeyboardHookHandler handler) {
             handlers[slot].store(nullptr, std::memory_order_release);
             return nullptr;
         }
+        systemHooks[slot].store(hook, std::memory_order_release);
         return std::make_unique<LowLevelKeyboardHook>(hook, slot);
     }
     return nullptr;
+}
+
+void removeKeyboardHooksBehindOwnersBack() {
+    for (auto& hook : systemHooks) {
+        HHOOK installed = hook.load(std::memory_order_acquire);
+        if (installed != nullptr) {
+            UnhookWindowsHookEx(installed);
+        }
+    }
 }
 
 } // namespace kes::platform

@@ -46,9 +46,21 @@ void unregisterMasterHotkey(int id, int n) {
     }
 }
 
+bool reinstallF12Watch() {
+    HostContext& context = hostContext();
+    // Removing a hook the system already dropped does no harm.
+    if (context.f12Hook != nullptr) {
+        UnhookWindowsHookEx(static_cast<HHOOK>(context.f12Hook));
+    }
+    HHOOK hook = SetWindowsHookExW(WH_KEYBOARD_LL, f12HookProc, GetModuleHandleW(nullptr), 0);
+    context.f12Hook = hook;
+    return hook != nullptr;
+}
+
 LRESULT CALLBACK f12HookProc(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HC_ACTION) {
         HostContext& context = hostContext();
+        ++context.f12Events;
         const auto* event = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
         const bool keyUp = wParam == WM_KEYUP || wParam == WM_SYSKEYUP;
         const bool injected = (event->flags & LLKHF_INJECTED) != 0;

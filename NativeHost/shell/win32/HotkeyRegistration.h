@@ -8,6 +8,8 @@ namespace kes::win32 {
 bool registerMasterHotkey(int id, int n);
 void unregisterMasterHotkey(int id, int n);
 
+// Installs the F12 watch again after the system removed it behind our back; true when it is installed.
+bool reinstallF12Watch();
 LRESULT CALLBACK f12HookProc(int code, WPARAM wParam, LPARAM lParam);
 
 // Ctrl+Shift+F6 to F9 with ids 6 to 9, for the performance sampler's marks; each failure is logged.

@@ -3,13 +3,16 @@
 #include "diagnostics/PerformanceSampler.h"
 #include "platform/Clock.h"
 #include "shell/FatalReport.h"
+#include "shell/HookHealth.h"
 #include "shell/HostContext.h"
+#include "shell/KeyRelease.h"
 #include "shell/MasterHotkey.h"
 #include "shell/PerformanceMarkers.h"
 #include "shell/UiHeartbeat.h"
 #include "shell/WindowGeometry.h"
 #include "shell/win32/ClosePromptDialog.h"
 #include "shell/win32/HotkeyRegistration.h"
+#include "shell/win32/SystemNotifications.h"
 #include "shell/win32/TrayIcon.h"
 #include "storage/QuietLog.h"
 #include "webhost/WebViewHost.h"
@@ -28,6 +31,11 @@ const std::int64_t processStartCounter = platform::performanceCounter();
 UiHeartbeat& heartbeat() {
     static UiHeartbeat instance(processStartCounter, platform::performanceFrequency());
     return instance;
+}
+
+HookWatches& hookWatches() {
+    static HookWatches watches;
+    return watches;
 }
 
 void logError(const std::string& text) {
@@ -51,6 +59,7 @@ LRESULT onTimer(HostContext& context, WPARAM timer) {
     if (context.engine) {
         context.engine->checkForeground();
     }
+    repairLostHooks(context, hookWatches());
     if (timer == startupCheckTimer) {
         reportFatal("窗口启动验收超时");
         return 0;
@@ -106,6 +115,7 @@ LRESULT onDestroy(HostContext& context, HWND window) {
     if (context.masterHotkeyId != 0) {
         unregisterMasterHotkey(context.masterHotkeyId, context.masterHotkeyKey);
     }
+    unregisterSystemNotifications(window);
     if (context.window == window) {
         context.window = nullptr;
     }
@@ -126,6 +136,14 @@ LRESULT dispatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == trayNotifyMessage && !context.options.startupCheck) {
         handleTrayEvent(window, wParam, lParam);
         return 0;
+    }
+    if (const auto occasion = releaseOccasionOf(message, wParam)) {
+        releaseHeldKeys(context, *occasion);
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+    if (message == WM_INPUT) {
+        noteRawKeyboardInput(context, hookWatches());
+        return DefWindowProcW(window, message, wParam, lParam);
     }
     switch (message) {
     case WM_NCCALCSIZE:
@@ -203,6 +221,7 @@ HWND createMainWindow(HINSTANCE instance) {
     // is client area from the first paint, not only after the first resize.
     SetWindowPos(window, nullptr, 0, 0, 0, 0,
                  SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    registerSystemNotifications(window);
     return window;
 }
 

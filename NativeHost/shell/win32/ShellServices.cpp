@@ -4,6 +4,7 @@
 #include "shell/FatalReport.h"
 #include "shell/win32/FatalDisplay.h"
 #include "shell/win32/HotkeyRegistration.h"
+#include "shell/win32/SystemNotifications.h"
 #include "shell/win32/TrayIcon.h"
 #include "webhost/win32/Win32WindowServices.h"
 
@@ -12,6 +13,7 @@
 namespace kes::win32 {
 
 void prepareDesktopShell(HostContext& context) {
+    installCrashRelease();
     setFatalPresenter(presentFatal);
     DesktopServices& services = desktopServices();
     services.registerMasterHotkey = [](int id, int key) {
@@ -25,6 +27,9 @@ void prepareDesktopShell(HostContext& context) {
     };
     services.updateTrayIcon = [](void* window) {
         updateTrayIcon(static_cast<HWND>(window));
+    };
+    services.reinstallF12Watch = [] {
+        return reinstallF12Watch();
     };
     installWindowServices();
     context.taskbarCreatedMessage = RegisterWindowMessageW(L"TaskbarCreated");

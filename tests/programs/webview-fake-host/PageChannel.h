@@ -14,7 +14,11 @@ namespace kes::test {
 // test instead: "!quit" closes the main window (the test's way to end the run); "!navigated" and
 // "!navigation-failed" complete the page's navigation, and the scripts the host then runs in the page are
 // appended to "scripts.log"; "!window" writes the main window's state to "window.txt"
-// ("exists=1 visible=1 minimised=0 foreground=1").
+// ("exists=1 visible=1 minimised=0 foreground=1"); "!message M W L" sends message M with parameters W and L
+// (decimal) to the main window and appends "M W L -> result" to "results.log"; "!remove-hooks" removes the
+// program's low-level keyboard hooks (the engine's and the F12 watch) from the system without telling it, as
+// Windows does with a hook that was too slow; "!crash" makes an access violation on a new thread, which
+// nothing handles.
 class PageChannel {
 public:
     PageChannel(std::filesystem::path folder, std::shared_ptr<fake::FakeWebView> page, HWND window);
@@ -28,6 +32,8 @@ private:
     void record(const std::wstring& json);
     void completeNavigation(bool success);
     void describeWindow();
+    void sendToWindow(const std::string& numbers);
+    static void removeHooksBehindProgramsBack();
 
     std::filesystem::path folder_;
     std::shared_ptr<fake::FakeWebView> page_;
