@@ -139,8 +139,9 @@ for _ in 1 2 3 4; do
     sleep 0.1
 done
 repaired_notice='{"message":"键盘监听曾被系统移除，已自动恢复，宏可继续使用。","type":"notice"}'
-expect "the removed hook is found and installed again within a second" \
-    wait_until 1 grep -q -F "宏引擎的键盘监听被系统移除，已重新安装" "$data/logs/错误.log"
+# Seen here within about half a second of the presses; the bound is loose for a busy machine.
+expect "the removed hook is found and installed again" \
+    wait_until 3 grep -q -F "宏引擎的键盘监听被系统移除，已重新安装" "$data/logs/错误.log"
 expect "the page is told" wait_until 2 grep -q -x -F "$repaired_notice" "$posted"
 xdotool keydown F7
 expect "after the repair F7 works again within a second" wait_until 1 b_is down
