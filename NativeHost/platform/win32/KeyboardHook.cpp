@@ -1,4 +1,5 @@
 #include "platform/KeyboardHook.h"
+#include "platform/win32/HookSlots.h"
 #include "platform/win32/KeyboardHookRemoval.h"
 
 #include <array>
@@ -8,22 +9,9 @@
 namespace kes::platform {
 namespace {
 
-// A low-level hook procedure carries no context, so each installation gets one of a few procedures, each
-// bound to its own handler slot.
 constexpr std::size_t slotCount = 4;
-std::array<std::atomic<KeyboardHookHandler>, slotCount> handlers{};
+win32::HookSlots<slotCount> slots;
 std::array<std::atomic<HHOOK>, slotCount> systemHooks{};
-
-struct NextHookCall {
-    int code;
-    WPARAM wParam;
-    LPARAM lParam;
-};
-
-std::intptr_t callNextHook(const void* context) {
-    const auto* call = static_cast<const NextHookCall*>(context);
-    return CallNextHookEx(nullptr, call->code, call->wParam, call->lParam);
-}
 
 KeyEventKind kindOf(WPARAM message) {
     switch (message) {
@@ -39,7 +27,7 @@ KeyEventKind kindOf(WPARAM message) {
 }
 
 template <std::size_t Slot> LRESULT CALLBACK hookProcedure(int code, WPARAM wParam, LPARAM lParam) {
-    const KeyboardHookHandler handler = handlers[Slot].load(std::memory_order_acquire);
+    const KeyboardHookHandler handler = slots.handlers[Slot].load(std::memory_order_acquire);
     if (code < 0 || handler == nullptr) {
         return CallNextHookEx(nullptr, code, wParam, lParam);
     }
@@ -48,8 +36,7 @@ template <std::size_t Slot> LRESULT CALLBACK hookProcedure(int code, WPARAM wPar
     event.vk = static_cast<int>(info->vkCode);
     event.kind = kindOf(wParam);
     event.injected = (info->flags & LLKHF_INJECTED) != 0;
-    const NextHookCall call{code, wParam, lParam};
-    return static_cast<LRESULT>(handler(event, NextHook{&callNextHook, &call}));
+    return win32::handToHandler(handler, event, code, wParam, lParam);
 }
 
 constexpr std::array<HOOKPROC, slotCount> procedures = {&hookProcedure<0>, &hookProcedure<1>,
@@ -61,7 +48,7 @@ public:
     ~LowLevelKeyboardHook() override {
         systemHooks[slot_].store(nullptr, std::memory_order_release);
         UnhookWindowsHookEx(hook_);
-        handlers[slot_].store(nullptr, std::memory_order_release);
+        slots.release(slot_);
     }
     LowLevelKeyboardHook(const LowLevelKeyboardHook&) = delete;
     LowLevelKeyboardHook& operator=(const LowLevelKeyboardHook&) = delete;
@@ -74,20 +61,12 @@ private:
 } // namespace
 
 std::unique_ptr<KeyboardHook> installKeyboardHook(KeyboardHookHandler handler) {
-    for (std::size_t slot = 0; slot < slotCount; ++slot) {
-        KeyboardHookHandler free = nullptr;
-        if (!handlers[slot].compare_exchange_strong(free, handler)) {
-            continue;
-        }
-        HHOOK hook = SetWindowsHookExW(WH_KEYBOARD_LL, procedures[slot], GetModuleHandleW(nullptr), 0);
-        if (hook == nullptr) {
-            handlers[slot].store(nullptr, std::memory_order_release);
-            return nullptr;
-        }
-        systemHooks[slot].store(hook, std::memory_order_release);
-        return std::make_unique<LowLevelKeyboardHook>(hook, slot);
+    const auto [hook, slot] = slots.install(WH_KEYBOARD_LL, procedures, handler);
+    if (hook == nullptr) {
+        return nullptr;
     }
-    return nullptr;
+    systemHooks[slot].store(hook, std::memory_order_release);
+    return std::make_unique<LowLevelKeyboardHook>(hook, slot);
 }
 
 void removeKeyboardHooksBehindOwnersBack() {

@@ -1,4 +1,5 @@
 #include "platform/MouseHook.h"
+#include "platform/win32/HookSlots.h"
 
 #include <array>
 #include <atomic>
@@ -7,21 +8,8 @@
 namespace kes::platform {
 namespace {
 
-// A low-level hook procedure carries no context, so each installation gets one of a few procedures, each
-// bound to its own handler slot.
 constexpr std::size_t slotCount = 2;
-std::array<std::atomic<KeyboardHookHandler>, slotCount> handlers{};
-
-struct NextHookCall {
-    int code;
-    WPARAM wParam;
-    LPARAM lParam;
-};
-
-std::intptr_t callNextHook(const void* context) {
-    const auto* call = static_cast<const NextHookCall*>(context);
-    return CallNextHookEx(nullptr, call->code, call->wParam, call->lParam);
-}
+win32::HookSlots<slotCount> slots;
 
 // The button event as a key event of the button's virtual key; false for every other mouse event.
 bool buttonEventOf(WPARAM message, const MSLLHOOKSTRUCT& info, KeyboardHookEvent& event) {
@@ -49,15 +37,14 @@ bool buttonEventOf(WPARAM message, const MSLLHOOKSTRUCT& info, KeyboardHookEvent
 }
 
 template <std::size_t Slot> LRESULT CALLBACK hookProcedure(int code, WPARAM wParam, LPARAM lParam) {
-    const KeyboardHookHandler handler = handlers[Slot].load(std::memory_order_acquire);
+    const KeyboardHookHandler handler = slots.handlers[Slot].load(std::memory_order_acquire);
     KeyboardHookEvent event;
     // Moves and wheel turns, the bulk of mouse events, go on at once.
     if (code < 0 || handler == nullptr ||
         !buttonEventOf(wParam, *reinterpret_cast<const MSLLHOOKSTRUCT*>(lParam), event)) {
         return CallNextHookEx(nullptr, code, wParam, lParam);
     }
-    const NextHookCall call{code, wParam, lParam};
-    return static_cast<LRESULT>(handler(event, NextHook{&callNextHook, &call}));
+    return win32::handToHandler(handler, event, code, wParam, lParam);
 }
 
 constexpr std::array<HOOKPROC, slotCount> procedures = {&hookProcedure<0>, &hookProcedure<1>};
@@ -67,7 +54,7 @@ public:
     LowLevelMouseHook(HHOOK hook, std::size_t slot) : hook_(hook), slot_(slot) {}
     ~LowLevelMouseHook() override {
         UnhookWindowsHookEx(hook_);
-        handlers[slot_].store(nullptr, std::memory_order_release);
+        slots.release(slot_);
     }
     LowLevelMouseHook(const LowLevelMouseHook&) = delete;
     LowLevelMouseHook& operator=(const LowLevelMouseHook&) = delete;
@@ -80,19 +67,11 @@ private:
 } // namespace
 
 std::unique_ptr<MouseHook> installMouseHook(KeyboardHookHandler handler) {
-    for (std::size_t slot = 0; slot < slotCount; ++slot) {
-        KeyboardHookHandler free = nullptr;
-        if (!handlers[slot].compare_exchange_strong(free, handler)) {
-            continue;
-        }
-        HHOOK hook = SetWindowsHookExW(WH_MOUSE_LL, procedures[slot], GetModuleHandleW(nullptr), 0);
-        if (hook == nullptr) {
-            handlers[slot].store(nullptr, std::memory_order_release);
-            return nullptr;
-        }
-        return std::make_unique<LowLevelMouseHook>(hook, slot);
+    const auto [hook, slot] = slots.install(WH_MOUSE_LL, procedures, handler);
+    if (hook == nullptr) {
+        return nullptr;
     }
-    return nullptr;
+    return std::make_unique<LowLevelMouseHook>(hook, slot);
 }
 
 } // namespace kes::platform
