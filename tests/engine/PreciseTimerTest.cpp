@@ -51,26 +51,27 @@ TEST(PreciseTimer, WaitsEndOnTheAbsoluteTimeLineWithoutDrift) {
     timer.waitMs(30, *cancel, nullptr);
     const std::int64_t firstEnd = kes::platform::performanceCounter();
     // 10 ms past the first deadline, spun rather than slept: on a busy machine a sleep, or a late wake-up
-    // from the first wait, may take much longer, and a delay of more than half the next wait rightly moves
-    // the time line on.
+    // from the first wait, may take much longer. The second wait is long (60 ms), so that the time line moves
+    // on only when it begins more than 30 ms late (half its length): a thread put aside between reading
+    // the clock here and the wait reading it keeps the line unless it was put aside for 20 ms.
     while (kes::platform::performanceCounter() < start + ticksOfMs(40)) {
     }
     const std::int64_t secondStart = kes::platform::performanceCounter();
-    timer.waitMs(30, *cancel, nullptr);
+    timer.waitMs(60, *cancel, nullptr);
     const std::int64_t secondEnd = kes::platform::performanceCounter();
 
-    if (secondStart <= start + ticksOfMs(44)) {
-        EXPECT_EQ(timer.deadline(), start + 2 * ticksOfMs(30));
+    if (secondStart <= start + ticksOfMs(50)) {
+        EXPECT_EQ(timer.deadline(), start + ticksOfMs(30) + ticksOfMs(60));
     } else {
-        // The first wait woke more than 4 ms late (a busy machine): the second may absorb only half its
+        // The first wait woke more than 10 ms late (a busy machine): the second may absorb only half its
         // length.
-        EXPECT_GE(timer.deadline(), start + 2 * ticksOfMs(30));
-        EXPECT_GE(timer.deadline(), secondStart + ticksOfMs(15));
+        EXPECT_GE(timer.deadline(), start + ticksOfMs(30) + ticksOfMs(60));
+        EXPECT_GE(timer.deadline(), secondStart + ticksOfMs(30));
     }
     EXPECT_GE(firstEnd, start + ticksOfMs(30));
-    EXPECT_GE(secondEnd, start + ticksOfMs(60));
+    EXPECT_GE(secondEnd, start + ticksOfMs(90));
     // The 10 ms between the waits were absorbed by the second one.
-    EXPECT_LT(msBetween(start, secondEnd), 60.0 + 10.0 + 250.0);
+    EXPECT_LT(msBetween(start, secondEnd), 90.0 + 10.0 + 250.0);
 }
 
 // The system's timer, recording each due time it is armed with.
