@@ -5,6 +5,7 @@
 #include "Scenario.h"
 #include "Trace.h"
 
+#include "driver-window/DriverWindow.h"
 #include "engine/Engine.h"
 #include "engine/Profile.h"
 #include "platform/TextConversion.h"
@@ -49,24 +50,11 @@ struct App {
 
 App app;
 
-void say(const std::string& line) {
-    std::fputs((line + "\n").c_str(), stdout);
-    std::fflush(stdout);
-}
-
 double elapsedMs() {
     LARGE_INTEGER now;
     QueryPerformanceCounter(&now);
     return static_cast<double>(now.QuadPart - app.start.QuadPart) * 1000.0 /
            static_cast<double>(app.frequency.QuadPart);
-}
-
-std::string editText() {
-    const int length = GetWindowTextLengthW(app.edit);
-    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    const int copied = GetWindowTextW(app.edit, text.data(), length + 1);
-    text.resize(static_cast<std::size_t>(copied > 0 ? copied : 0));
-    return kes::toUtf8(text);
 }
 
 std::string foregroundImageName() {
@@ -178,7 +166,7 @@ void beginFinish() {
 
 void completeFinish() {
     KillTimer(app.window, settleTimer);
-    app.trace.textAtEnd = editText();
+    app.trace.textAtEnd = kes::e2e::windowText(app.edit);
     for (int vk : outputKeys) {
         if ((GetAsyncKeyState(vk) & 0x8000) != 0) {
             app.trace.keysLeftDown.push_back(vk);
@@ -202,7 +190,7 @@ LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARA
         return 0;
     case nextPhaseMessage:
         app.trace.sawNextPhase = true;
-        app.trace.textAfterOwnProgram = editText();
+        app.trace.textAfterOwnProgram = kes::e2e::windowText(app.edit);
         say("foreground program: " + foregroundImageName());
         try {
             app.engine->apply(true, kes::parseProfile(app.otherProgramProfile));
@@ -232,44 +220,14 @@ LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARA
     }
 }
 
-std::wstring ownExecutablePath() {
-    std::wstring path(32768, L'\0');
-    const DWORD size = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    path.resize(size);
-    return path;
-}
-
-bool createWindow(HINSTANCE instance) {
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = windowProcedure;
-    windowClass.hInstance = instance;
-    windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    windowClass.lpszClassName = L"KestravaKeyboardEndToEnd";
-    if (!RegisterClassExW(&windowClass)) {
-        return false;
-    }
-    app.window = CreateWindowExW(0, windowClass.lpszClassName, L"Kestrava keyboard end-to-end",
-                                 WS_OVERLAPPEDWINDOW, 40, 40, 640, 360, nullptr, nullptr, instance, nullptr);
-    if (!app.window) {
-        return false;
-    }
-    RECT client;
-    GetClientRect(app.window, &client);
-    app.edit = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"",
-                               WS_CHILD | WS_VISIBLE | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN, 0, 0,
-                               client.right, client.bottom, app.window, nullptr, instance, nullptr);
-    if (!app.edit) {
-        return false;
-    }
-    app.editProcedure = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrW(app.edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(editRecorder)));
-    ShowWindow(app.window, SW_SHOW);
-    UpdateWindow(app.window);
-    SetForegroundWindow(app.window);
-    SetFocus(app.edit);
-    return true;
+bool createWindow() {
+    kes::e2e::DriverWindow created;
+    const bool ok = kes::e2e::createDriverWindow(
+        created, L"KestravaKeyboardEndToEnd", L"Kestrava keyboard end-to-end", windowProcedure, editRecorder);
+    app.window = created.window;
+    app.edit = created.edit;
+    app.editProcedure = created.editProcedure;
+    return ok;
 }
 
 int run() {
@@ -290,7 +248,7 @@ int run() {
     auto engine = std::make_unique<kes::Engine>(log, nullptr, false, kes::KeySender{}, kes::ProgramMatcher{});
     app.engine = engine.get();
 
-    if (!createWindow(GetModuleHandleW(nullptr))) {
+    if (!createWindow()) {
         say("error: cannot create the window");
         return 1;
     }
@@ -308,17 +266,10 @@ int run() {
     }
     SetTimer(app.window, safetyTimer, safetyMilliseconds, nullptr);
 
-    RECT editRect;
-    GetWindowRect(app.edit, &editRect);
     say("phase 1: macros bound to " + ownProgram);
-    say("ready " + std::to_string((editRect.left + editRect.right) / 2) + " " +
-        std::to_string((editRect.top + editRect.bottom) / 2));
+    kes::e2e::sayReady(app.edit);
 
-    MSG message;
-    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
+    kes::e2e::pumpMessages();
     engine.reset();
     app.engine = nullptr;
     std::error_code ignored;

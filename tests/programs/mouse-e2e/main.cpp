@@ -2,6 +2,7 @@
 // default key sender and program matcher, playing into a Win32 edit control. run.sh clicks the middle and
 // side buttons with xdotool (X buttons 2, 8 and 9); this program records what a low-level mouse hook of its
 // own and the edit control saw, judges it on F12 and exits 0 when every check passed.
+#include "driver-window/DriverWindow.h"
 #include "engine/Engine.h"
 #include "engine/Profile.h"
 #include "platform/TextConversion.h"
@@ -21,6 +22,9 @@
 #include <vector>
 
 namespace {
+
+using kes::e2e::ownExecutablePath;
+using kes::e2e::say;
 
 constexpr UINT nextPhaseMessage = WM_APP + 1;
 constexpr UINT finishMessage = WM_APP + 2;
@@ -55,19 +59,6 @@ struct App {
 };
 
 App app;
-
-void say(const std::string& line) {
-    std::fputs((line + "\n").c_str(), stdout);
-    std::fflush(stdout);
-}
-
-std::string editText() {
-    const int length = GetWindowTextLengthW(app.edit);
-    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    const int copied = GetWindowTextW(app.edit, text.data(), length + 1);
-    text.resize(static_cast<std::size_t>(copied > 0 ? copied : 0));
-    return kes::toUtf8(text);
-}
 
 nlohmann::json profileFor(const std::string& program) {
     return {
@@ -212,7 +203,7 @@ void completeFinish() {
     }
     UnhookWindowsHookEx(app.mouseRecorder);
     UnhookWindowsHookEx(app.keyRecorder);
-    report(editText(), keysLeftDown, readErrorLog());
+    report(kes::e2e::windowText(app.edit), keysLeftDown, readErrorLog());
     DestroyWindow(app.window);
 }
 
@@ -225,7 +216,7 @@ LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARA
         return 0;
     case nextPhaseMessage:
         if (app.phase == 1) {
-            app.textAfterPhase1 = editText();
+            app.textAfterPhase1 = kes::e2e::windowText(app.edit);
             app.phase = 2;
             try {
                 app.engine->apply(true, kes::parseProfile(app.otherProgramProfile));
@@ -255,44 +246,14 @@ LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARA
     }
 }
 
-bool createWindow(HINSTANCE instance) {
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = windowProcedure;
-    windowClass.hInstance = instance;
-    windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    windowClass.lpszClassName = L"KestravaMouseEndToEnd";
-    if (!RegisterClassExW(&windowClass)) {
-        return false;
-    }
-    app.window = CreateWindowExW(0, windowClass.lpszClassName, L"Kestrava mouse end-to-end",
-                                 WS_OVERLAPPEDWINDOW, 40, 40, 640, 360, nullptr, nullptr, instance, nullptr);
-    if (!app.window) {
-        return false;
-    }
-    RECT client;
-    GetClientRect(app.window, &client);
-    app.edit = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"",
-                               WS_CHILD | WS_VISIBLE | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN, 0, 0,
-                               client.right, client.bottom, app.window, nullptr, instance, nullptr);
-    if (!app.edit) {
-        return false;
-    }
-    app.editProcedure = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrW(app.edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(editRecorder)));
-    ShowWindow(app.window, SW_SHOW);
-    UpdateWindow(app.window);
-    SetForegroundWindow(app.window);
-    SetFocus(app.edit);
-    return true;
-}
-
-std::wstring ownExecutablePath() {
-    std::wstring path(32768, L'\0');
-    const DWORD size = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    path.resize(size);
-    return path;
+bool createWindow() {
+    kes::e2e::DriverWindow created;
+    const bool ok = kes::e2e::createDriverWindow(created, L"KestravaMouseEndToEnd",
+                                                 L"Kestrava mouse end-to-end", windowProcedure, editRecorder);
+    app.window = created.window;
+    app.edit = created.edit;
+    app.editProcedure = created.editProcedure;
+    return ok;
 }
 
 int run() {
@@ -305,7 +266,7 @@ int run() {
 
     auto engine = std::make_unique<kes::Engine>(log, nullptr, false, kes::KeySender{}, kes::ProgramMatcher{});
     app.engine = engine.get();
-    if (!createWindow(GetModuleHandleW(nullptr))) {
+    if (!createWindow()) {
         say("error: cannot create the window");
         return 1;
     }
@@ -324,16 +285,9 @@ int run() {
     }
     SetTimer(app.window, safetyTimer, 120000, nullptr);
 
-    RECT editRect;
-    GetWindowRect(app.edit, &editRect);
-    say("ready " + std::to_string((editRect.left + editRect.right) / 2) + " " +
-        std::to_string((editRect.top + editRect.bottom) / 2));
+    kes::e2e::sayReady(app.edit);
 
-    MSG message;
-    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
+    kes::e2e::pumpMessages();
     engine.reset();
     app.engine = nullptr;
     std::error_code ignored;
