@@ -124,6 +124,13 @@ async function waitForReady(page) {
   await page.waitForFunction(() => !document.getElementById('enable-macros').disabled, null, { polling: 20 });
 }
 
+// Waits until the page has stored every change it made, the save it queues after loading included.
+async function waitForSaved(page) {
+  await page.waitForFunction(() => saveTimer === null && saving === null && !hasUnsavedChanges(), null, {
+    polling: 20,
+  });
+}
+
 async function posted(page) {
   return page.evaluate(() => window.__posted.slice());
 }
@@ -247,4 +254,5 @@ module.exports = {
   pageSuite,
   stateWith,
   macro,
+  waitForSaved,
 };

@@ -12,7 +12,7 @@ const oneMacro = (extra) => h.stateWith([{ id: 1, name: '甲', program: '', macr
 
 test('the master switch with the bridge sends the new state, saves it and follows the host', async () => {
   await withPage({ server: { state: oneMacro({ macroEnabled: false }) } }, async (page, server) => {
-    await h.waitForState(server, () => true);
+    await h.waitForSaved(page);
     await h.clearPosted(page);
     await page.click('#enable-macros-control');
     assert.equal(await page.isChecked('#enable-macros'), true);
@@ -21,6 +21,7 @@ test('the master switch with the bridge sends the new state, saves it and follow
     assert.equal(message.enabled, true);
     assert.equal(message.profile.id, 1);
     await h.waitForState(server, (s) => s.macroEnabled === true);
+    await h.waitForSaved(page);
 
     // The host reports that switching on failed: the switch turns off, nothing is saved.
     const savesBefore = h.saveRequests(page).length;

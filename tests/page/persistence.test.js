@@ -106,6 +106,8 @@ const oneMacro = () => ({ server: { state: h.stateWith([{ id: 1, name: '甲', pr
 
 test('a refused save says why, keeps the window on "close", and is retried at the next change', async () => {
   await withPage(oneMacro(), async (page, server) => {
+    // The file as the page stored it after loading, so that the refused save below is all that happens.
+    await h.waitForSaved(page);
     const before = server.stateText();
     // A lone surrogate cannot be stored: the host refuses the whole document.
     await page.evaluate(() => {
