@@ -193,8 +193,9 @@ TEST(EmbeddedResources, MissingResourceIsRefused) {
     }
 }
 
-// Both builds embed the files of the source tree unchanged (Linux: a generated source; Windows: the
-// resource script). Under Wine the source tree is reached through the drive that maps the Unix root.
+// Both builds embed the files of the source tree, and the page's script as the build bundled it, unchanged
+// (Linux: a generated source; Windows: the resource script). Under Wine the source and build trees are
+// reached through the drive that maps the Unix root.
 TEST(EmbeddedResources, BytesEqualTheFilesInTheSourceTree) {
     const std::pair<std::uint16_t, const char*> files[] = {
         {101, "web/index.html"},
@@ -202,17 +203,19 @@ TEST(EmbeddedResources, BytesEqualTheFilesInTheSourceTree) {
         {103, "web/sidebar.css"},
         {104, "web/window.css"},
         {105, "web/fonts.css"},
-        {106, "web/app.js"},
+        {106, KES_PAGE_BUNDLE},
         {107, "NativeHost/resources/licenses.txt"},
     };
-    // This file is compiled from tests/webhost/ in the source tree.
-    const fs::path sourceTree = fs::path(__FILE__).parent_path().parent_path().parent_path();
+    const fs::path sourceTree = KES_SOURCE_DIR;
     if (!fs::exists(sourceTree / "NativeHost/resources/licenses.txt")) {
         GTEST_SKIP() << "source tree not reachable from here: " << sourceTree;
     }
     for (const auto& [id, file] : files) {
+        // An absolute path (the bundle) stays as it is.
         EXPECT_EQ(kes::loadEmbeddedResource(id), fileBytes(sourceTree / file)) << file;
     }
+    // The bundle holds the page's modules, not some other script.
+    EXPECT_NE(kes::loadEmbeddedResource(106).find("web/src/main.js"), std::string::npos);
     const std::string licenses = kes::loadEmbeddedResource(107);
     EXPECT_NE(licenses.find("nlohmann/json"), std::string::npos);
     EXPECT_NE(licenses.find("Permission is hereby granted, free of charge"), std::string::npos);
