@@ -113,6 +113,7 @@ public:
     }
     Object* get() const { return object_; }
     Object* operator->() const { return object_; }
+    Object& operator*() const { return *object_; }
     explicit operator bool() const { return object_ != nullptr; }
     // Hands a new reference out through an out parameter.
     void* give() const {

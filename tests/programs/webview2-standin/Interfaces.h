@@ -5,6 +5,8 @@
 // IUnknown's three.
 #include <windows.h>
 
+#include <objbase.h>
+
 #include <array>
 #include <cstddef>
 #include <span>

@@ -180,7 +180,8 @@ void Page::executeScript(const std::wstring& script, IUnknown* completedHandler)
 HRESULT Page::postJson(const std::wstring& text) {
     const std::string message = utf8(text);
     try {
-        (void)json::parse(message);
+        if (json::parse(message).is_discarded())
+            return E_INVALIDARG;
     } catch (const std::exception&) {
         return E_INVALIDARG;
     }
