@@ -2,6 +2,7 @@
 
 #include <ws2tcpip.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <random>
@@ -93,10 +94,22 @@ std::string httpGet(unsigned short port, const std::string& path) {
     const std::string head = readHttpHead(socket, body);
     if (statusOf(head) != 200)
         throw std::runtime_error("GET " + path + " answered: " + head.substr(0, head.find('\r')));
+    // The browser keeps the connection open: the body is as long as the head says.
+    std::string lower = head;
+    for (char& c : lower)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const auto field = lower.find("content-length:");
+    if (field == std::string::npos)
+        throw std::runtime_error("GET " + path + " answered without a length");
+    const std::size_t length = std::strtoul(head.c_str() + field + 15, nullptr, 10);
     char buffer[4096];
-    while (const std::size_t got = socket.receiveSome(buffer, sizeof buffer))
+    while (body.size() < length) {
+        const std::size_t got = socket.receiveSome(buffer, sizeof buffer);
+        if (got == 0)
+            throw std::runtime_error("GET " + path + ": the connection ended inside the body");
         body.append(buffer, got);
-    return body;
+    }
+    return body.substr(0, length);
 }
 
 WebSocket::WebSocket(unsigned short port, const std::string& path) : socket_(port) {

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # "--startup-check" of the product Kestrava.exe end to end under Wine, with our WebView2 client library
 # installed as the Evergreen runtime is and a headless Chromium behind it (see run.sh):
-#   with a fresh data folder (and an old report in it) the real page checks itself, the host adds its
+#   with a stored state (and an old report in the data folder) the real page checks itself, the host adds its
 #     window checks, "启动验收.json" is written anew with every member true and the exit code is 0;
 #   a stored state with the macros switched on fails the page's "macroDisabled": the report says so and the
 #     exit code is 1;
@@ -51,7 +51,14 @@ report_members() { # report_members FILE: the members that are not true, or "ok"
     ' "$1" 2>&1
 }
 
-mkdir -p "$scratch/pass"
+# A stored state: in a folder without one the check reads the state before the page's first save and
+# posts back null, which the local API refuses (apiSave false).
+stored() { # stored FOLDER MACROS-ON
+    mkdir -p "$1"
+    printf '{"macroEnabled":%s,"profiles":[{"id":1,"name":"默认","program":"","macros":[]}],"selectedProfile":1}' \
+        "$2" >"$1/Kestrava配置.json"
+}
+stored "$scratch/pass" false
 printf '{"stale":true}' >"$scratch/pass/启动验收.json"
 run_check pass
 expect "pass: exit code 0 (got $code)" [ "$code" = 0 ]
@@ -61,9 +68,7 @@ expect "pass: the old report did not survive" bash -c "! grep -q stale '$scratch
 expect "pass: no tray icon in this mode" bash -c "! grep -q -F '系统托盘图标' '$scratch/pass/logs/运行.log'"
 standin_report_clean "pass" "$scratch/pass-com.json"
 
-mkdir -p "$scratch/macrosOn"
-printf '{"macroEnabled":true,"profiles":[{"id":1,"name":"默认","program":"","macros":[]}],"selectedProfile":1}' \
-    >"$scratch/macrosOn/Kestrava配置.json"
+stored "$scratch/macrosOn" true
 run_check macrosOn
 expect "macrosOn: exit code 1 (got $code)" [ "$code" = 1 ]
 members=$(report_members "$scratch/macrosOn/启动验收.json")
