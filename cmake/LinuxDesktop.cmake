@@ -1,8 +1,8 @@
 # The Linux desktop host: a GTK window showing the page in WebKitGTK, with global keys on X11.
 #
 # kes_linux_logic holds the host's decisions that need none of these libraries (the browser's addresses,
-# the classification of X11 key events, the key grabs a profile needs, the global hotkeys); it is always
-# built and unit-tested.
+# the classification of X11 key events, the key grabs a profile needs, the global hotkeys, the answers to
+# the session's lock and sleep signals); it is always built and unit-tested.
 # kes_linux_desktop, the host itself, is built only where GTK 3, WebKitGTK 4.1, Xlib, XInput2 and XTest are
 # installed (scripts/setup installs them); the tray joins where the desktop offers an indicator library.
 add_library(kes_linux_logic STATIC
@@ -11,7 +11,8 @@ add_library(kes_linux_logic STATIC
     NativeHost/platform/x11/KeyRouter.cpp
     NativeHost/platform/x11/GrabPlan.cpp
     NativeHost/platform/x11/HotkeyTable.cpp
-    NativeHost/shell/gtk/ClaimedKeys.cpp)
+    NativeHost/shell/gtk/ClaimedKeys.cpp
+    NativeHost/shell/gtk/SessionSignals.cpp)
 target_link_libraries(kes_linux_logic PUBLIC kes_core PRIVATE kes_warnings)
 
 find_package(PkgConfig)

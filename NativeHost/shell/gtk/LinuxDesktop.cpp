@@ -5,6 +5,7 @@
 #include "platform/x11/X11Desktop.h"
 #include "shell/DesktopServices.h"
 #include "shell/FatalReport.h"
+#include "shell/KeyRelease.h"
 #include "shell/MasterHotkey.h"
 #include "shell/PerformanceMarkers.h"
 #include "shell/UiHeartbeat.h"
@@ -12,6 +13,7 @@
 #include "shell/gtk/ClaimedKeys.h"
 #include "shell/gtk/ClosePromptDialog.h"
 #include "shell/gtk/MainWindow.h"
+#include "shell/gtk/SessionWatch.h"
 #include "shell/gtk/SingleInstance.h"
 #include "shell/gtk/TrayIndicator.h"
 #include "storage/LegacyMigration.h"
@@ -192,6 +194,8 @@ int runLinuxDesktop(HostContext& context, const DataDirectories& directories, in
     if (options.performance)
         context.sampler =
             std::make_unique<PerformanceSampler>(context.log.directory(), context.log, counters);
+    auto sessionWatch = std::make_unique<SessionWatch>(
+        context.log, [&context](ReleaseOccasion occasion) { releaseHeldKeys(context, occasion); });
 
     GtkWidget* window = createMainWindow(context);
     installWindowServices(context);
@@ -236,6 +240,7 @@ int runLinuxDesktop(HostContext& context, const DataDirectories& directories, in
     g_source_remove(housekeepingTimer);
     if (startupCheckTimer != 0)
         g_source_remove(startupCheckTimer); // harmless when it already fired
+    sessionWatch.reset();
     context.engine.reset();
     context.sampler.reset();
     releaseWebViewEnvironment(context);

@@ -6,6 +6,7 @@
 #include "shell/TrayLogic.h"
 #include "shell/gtk/ClosePromptDialog.h"
 #include "shell/gtk/MainWindow.h"
+#include "shell/gtk/SessionBus.h"
 
 #include <gio/gio.h>
 #include <gtk/gtk.h>
@@ -23,12 +24,7 @@ namespace {
 
 // The session bus, when a StatusNotifier watcher owns its name there; null otherwise.
 GDBusConnection* sessionBusWithWatcher() {
-    // Without a session bus there is no tray; asking GIO for one would start a bus of its own.
-    const char* address = g_getenv("DBUS_SESSION_BUS_ADDRESS");
-    const std::string userBus = std::string(g_get_user_runtime_dir()) + "/bus";
-    if ((address == nullptr || *address == '\0') && !g_file_test(userBus.c_str(), G_FILE_TEST_EXISTS))
-        return nullptr;
-    GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+    GDBusConnection* bus = sessionBusIfRunning();
     if (bus == nullptr)
         return nullptr;
     GVariant* reply = g_dbus_connection_call_sync(

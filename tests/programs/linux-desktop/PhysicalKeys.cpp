@@ -1,7 +1,8 @@
 // Presses keys on the display's own keyboard device (not the XTest device), so that every program sees
 // them as physical input. Arguments: a script of words, "down NAME", "up NAME", "tap NAME" and "wait MS",
 // where NAME is an X key symbol name such as F8, a or Control_L; "report keys" prints how many keys of the
-// display are down now ("down 0" when none is); "autorepeat off" stops the server's key repeat.
+// display are down now ("down 0" when none is), "report NAME" whether that key is ("NAME down" or "NAME
+// up"); "autorepeat off" stops the server's key repeat.
 #include <X11/Xlib.h>
 #include <X11/extensions/XInput.h>
 #include <X11/extensions/XTest.h>
@@ -47,10 +48,17 @@ int main(int argc, char** argv) {
         if (word == "report") {
             char keys[32];
             XQueryKeymap(display, keys);
-            int down = 0;
-            for (char byte : keys)
-                down += __builtin_popcount(static_cast<unsigned char>(byte));
-            std::printf("down %d\n", down);
+            if (std::strcmp(value, "keys") == 0) {
+                int down = 0;
+                for (char byte : keys)
+                    down += __builtin_popcount(static_cast<unsigned char>(byte));
+                std::printf("down %d\n", down);
+            } else {
+                const KeySym symbol = XStringToKeysym(value);
+                const KeyCode keycode = symbol != NoSymbol ? XKeysymToKeycode(display, symbol) : 0;
+                const bool down = keycode != 0 && (keys[keycode / 8] & (1 << (keycode % 8))) != 0;
+                std::printf("%s %s\n", value, down ? "down" : "up");
+            }
             continue;
         }
         if (word == "autorepeat") {

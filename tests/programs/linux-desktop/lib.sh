@@ -5,7 +5,8 @@
 #   kes_desktop_stop              stop what kes_desktop_start started
 #   kes_desktop_session           the setting of one check: a work folder $work holding the data folder
 #                                 $data (kept when KES_KEEP_WORK is set), the desktop, a private
-#                                 XDG_RUNTIME_DIR, no session bus (so no tray; run-tray.sh starts its own)
+#                                 XDG_RUNTIME_DIR, no session bus (so no tray; run-tray.sh starts its own),
+#                                 no system bus (so no logind; run-session-release.sh starts a stand-in)
 #                                 and WebKit without its compositor (the virtual display has no GL). At
 #                                 exit the program ($kesPid), the processes in kes_helper_pids and the
 #                                 desktop are ended.
@@ -95,6 +96,7 @@ kes_desktop_session() {
     kes_desktop_start || return 1
     export WEBKIT_DISABLE_COMPOSITING_MODE=1
     unset DBUS_SESSION_BUS_ADDRESS
+    export DBUS_SYSTEM_BUS_ADDRESS=unix:path=$work/no-system-bus
     export XDG_RUNTIME_DIR=$work/run
     mkdir -p -m 700 "$XDG_RUNTIME_DIR"
 }
