@@ -22,6 +22,8 @@ namespace kes {
 class JobThreads;
 class Log;
 class PreciseTimer;
+struct PressedKey;
+using PressedKeys = std::vector<PressedKey>;
 
 namespace platform {
 class CancelEvent;
@@ -61,6 +63,9 @@ struct EngineServices {
     // by an engine with the hook, since only that one sees the keyboard.
     std::function<std::vector<int>()> keysDown;
     ScanCodeLookup scanCodeOf;
+    // A whole number drawn evenly from [low, high], for the random delays of a macro with `jitter`. Called
+    // from job threads at once, so it must be safe to call concurrently.
+    std::function<int(int low, int high)> drawMilliseconds;
 };
 
 // The macro engine: matches keyboard events against the active profile and plays macros on job threads.
@@ -159,8 +164,14 @@ private:
     static void runJob(Engine* engine, const std::shared_ptr<Job>& job, const Macro& macro);
     void playMacro(Job& job, PreciseTimer& timer, const Macro& macro);
     template <typename Pass> void lockedPass(Job& job, PreciseTimer& timer, Pass&& pass);
-    void playStep(Job& job, PreciseTimer& timer, const Step& step, bool withGap);
-    void latchPass(Job& job, PreciseTimer& timer, const std::vector<Step>& steps);
+    // Plays `steps` in order, each followed by its gap but the last unless `gapAfterLast`; the keys the steps
+    // keep down are released when the pass ends, however it ends.
+    void playSteps(Job& job, PreciseTimer& timer, const Macro& macro, bool gapAfterLast);
+    void playStep(Job& job, PreciseTimer& timer, const Macro& macro, const Step& step, PressedKeys& kept,
+                  bool withGap);
+    void latchPass(Job& job, PreciseTimer& timer, const Macro& macro);
+    // A hold or gap of `macro` as it is waited: the set time, or with jitter a time drawn around it.
+    int drawnMilliseconds(const Macro& macro, int set, int minimum);
 
     std::wstring program_;
     std::vector<Macro> macros_;

@@ -4,6 +4,7 @@
 #include "engine/JobThreads.h"
 #include "engine/KeyOutput.h"
 #include "engine/ProgramName.h"
+#include "engine/RandomDelay.h"
 #include "platform/CancelEvent.h"
 #include "platform/Clock.h"
 #include "platform/HookThreadWait.h"
@@ -80,6 +81,9 @@ Engine::Engine(Log& log, PerfCounters* counters, bool noHook, KeySender sender, 
     if (!services_.keysDown) {
         services_.keysDown = noHook_ ? std::function<std::vector<int>()>([] { return std::vector<int>(); })
                                      : std::function<std::vector<int>()>(&platform::keysDownNow);
+    }
+    if (!services_.drawMilliseconds) {
+        services_.drawMilliseconds = &drawUniformly;
     }
     if (!services_.scanCodeOf) {
         services_.scanCodeOf = defaultScanCodeLookup();

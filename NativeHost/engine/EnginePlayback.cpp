@@ -24,6 +24,31 @@ ScanCodeLookup preparedScanCodes(const Engine::Job& job) {
     };
 }
 
+bool named(const std::vector<int>& names, const PressedKey& key) {
+    return std::find(names.begin(), names.end(), key.vk) != names.end();
+}
+
+// Moves the keys of `from` that `names` names to the end of `to`, in the order they went down.
+void moveNamed(PressedKeys& from, const std::vector<int>& names, PressedKeys& to) {
+    std::erase_if(from, [&](const PressedKey& key) {
+        if (!named(names, key)) {
+            return false;
+        }
+        to.push_back(key);
+        return true;
+    });
+}
+
+// A step's releases: the kept keys it names come up, last pressed first.
+void releaseKept(PressedKeys& kept, const std::vector<int>& names, const KeyOutput& output) {
+    if (names.empty()) {
+        return;
+    }
+    PressedKeys letUp;
+    moveNamed(kept, names, letUp);
+    releaseGroup(letUp, output);
+}
+
 bool hasAnyKey(const std::vector<Step>& steps) {
     return std::any_of(steps.begin(), steps.end(), [](const Step& step) { return !step.keys.empty(); });
 }
@@ -105,9 +130,8 @@ void Engine::playMacro(Job& job, PreciseTimer& timer, const Macro& macro) {
     if (!hasAnyKey(macro.steps)) {
         return;
     }
-    const std::vector<Step>& steps = macro.steps;
     if (macro.behavior == "latch") {
-        lockedPass(job, timer, [&] { latchPass(job, timer, steps); });
+        lockedPass(job, timer, [&] { latchPass(job, timer, macro); });
         return;
     }
     if (macro.behavior == "hold" || macro.behavior == "repeat") {
@@ -115,16 +139,13 @@ void Engine::playMacro(Job& job, PreciseTimer& timer, const Macro& macro) {
             if (job.cancelEvent->isSet() || !matcher_(job.program)) {
                 return;
             }
-            lockedPass(job, timer, [&] {
-                for (const Step& step : steps) {
-                    playStep(job, timer, step, true);
-                }
-            });
+            lockedPass(job, timer, [&] { playSteps(job, timer, macro, true); });
         }
     }
+    // "once": its passes follow one another on the one time line, the last step's gap between two.
     lockedPass(job, timer, [&] {
-        for (std::size_t i = 0; i < steps.size(); ++i) {
-            playStep(job, timer, steps[i], i + 1 < steps.size());
+        for (int round = 1; round <= macro.playCount; ++round) {
+            playSteps(job, timer, macro, round < macro.playCount);
         }
     });
 }
@@ -157,58 +178,92 @@ template <typename Pass> void Engine::lockedPass(Job& job, PreciseTimer& timer, 
     pass();
 }
 
-void Engine::playStep(Job& job, PreciseTimer& timer, const Step& step, bool withGap) {
+int Engine::drawnMilliseconds(const Macro& macro, int set, int minimum) {
+    if (macro.jitter == 0) {
+        return set;
+    }
+    return std::max(minimum, services_.drawMilliseconds(set - macro.jitter, set + macro.jitter));
+}
+
+void Engine::playSteps(Job& job, PreciseTimer& timer, const Macro& macro, bool gapAfterLast) {
+    const ScanCodeLookup lookup = preparedScanCodes(job);
+    const KeyOutput output{sender_, counters_, lookup, &ledger_};
+    PressedKeys kept;
+    try {
+        const std::vector<Step>& steps = macro.steps;
+        for (std::size_t i = 0; i < steps.size(); ++i) {
+            playStep(job, timer, macro, steps[i], kept, gapAfterLast || i + 1 < steps.size());
+        }
+    } catch (...) {
+        releaseGroupQuietly(kept, output);
+        throw;
+    }
+    releaseGroup(kept, output);
+}
+
+void Engine::playStep(Job& job, PreciseTimer& timer, const Macro& macro, const Step& step, PressedKeys& kept,
+                      bool withGap) {
     const platform::CancelEvent& cancel = *job.cancelEvent;
     if (cancel.isSet()) {
         throw Cancelled{};
     }
-    if (step.keys.empty()) {
-        return;
-    }
     const ScanCodeLookup lookup = preparedScanCodes(job);
     const KeyOutput output{sender_, counters_, lookup, &ledger_};
+    releaseKept(kept, step.release, output);
+    if (step.keys.empty()) {
+        // A step that only lets keys up keeps its place on the time line; one that does nothing adds no
+        // delay.
+        if (!step.release.empty() && withGap) {
+            timer.waitMs(drawnMilliseconds(macro, step.gap, 0), cancel, counters_);
+        }
+        return;
+    }
     PressedKeys pressed;
     pressGroup(step.keys, pressed, output);
     try {
-        timer.waitMs(step.hold, cancel, counters_);
+        timer.waitMs(drawnMilliseconds(macro, step.hold, 1), cancel, counters_);
     } catch (...) {
         releaseGroupQuietly(pressed, output);
         throw;
     }
+    moveNamed(pressed, step.keep, kept);
     releaseGroup(pressed, output);
     if (withGap) {
-        timer.waitMs(step.gap, cancel, counters_);
+        timer.waitMs(drawnMilliseconds(macro, step.gap, 0), cancel, counters_);
     }
 }
 
-void Engine::latchPass(Job& job, PreciseTimer& timer, const std::vector<Step>& steps) {
+void Engine::latchPass(Job& job, PreciseTimer& timer, const Macro& macro) {
     const platform::CancelEvent& cancel = *job.cancelEvent;
-    for (std::size_t i = 0; i + 1 < steps.size(); ++i) {
-        playStep(job, timer, steps[i], true);
-    }
-    if (cancel.isSet()) {
-        throw Cancelled{};
-    }
-    if (!matcher_(job.program)) {
-        return;
-    }
-    const std::vector<int>& keys = steps.back().keys;
-    if (keys.empty()) {
-        return;
-    }
+    const std::vector<Step>& steps = macro.steps;
     const ScanCodeLookup lookup = preparedScanCodes(job);
     const KeyOutput output{sender_, counters_, lookup, &ledger_};
+    PressedKeys kept;
     PressedKeys pressed;
-    pressGroup(keys, pressed, output);
     try {
-        while (!cancel.isSet() && matcher_(job.program)) {
-            timer.waitMs(latchCheckMilliseconds, cancel, counters_);
+        for (std::size_t i = 0; i + 1 < steps.size(); ++i) {
+            playStep(job, timer, macro, steps[i], kept, true);
+        }
+        if (cancel.isSet()) {
+            throw Cancelled{};
+        }
+        const Step& last = steps.back();
+        const std::vector<int>& keys = last.keys;
+        if (matcher_(job.program) && !keys.empty()) {
+            releaseKept(kept, last.release, output);
+            pressGroup(keys, pressed, output);
+            while (!cancel.isSet() && matcher_(job.program)) {
+                timer.waitMs(latchCheckMilliseconds, cancel, counters_);
+            }
         }
     } catch (...) {
-        releaseGroupQuietly(pressed, output);
+        kept.insert(kept.end(), pressed.begin(), pressed.end());
+        releaseGroupQuietly(kept, output);
         throw;
     }
-    releaseGroup(pressed, output);
+    // One release for both, the last step's keys first: a key that fails keeps none of the others down.
+    kept.insert(kept.end(), pressed.begin(), pressed.end());
+    releaseGroup(kept, output);
 }
 
 } // namespace kes

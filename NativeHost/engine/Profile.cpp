@@ -58,6 +58,49 @@ int stepMilliseconds(const json& step, const char* key, int fallback, int low, i
     return std::clamp(toInt(value), low, high);
 }
 
+bool contains(const std::vector<int>& keys, int vk) {
+    return std::find(keys.begin(), keys.end(), vk) != keys.end();
+}
+
+// An optional whole number within [low, high]: `fallback` when absent, else refused with `message` (a
+// number of another kind, a fraction, a value out of range or another type).
+int boundedCount(const json& macro, const char* key, int fallback, int low, int high, const char* message) {
+    const auto found = macro.find(key);
+    if (found == macro.end()) {
+        return fallback;
+    }
+    const json& value = *found;
+    if (value.is_number_unsigned()) {
+        const std::uint64_t number = value.get<std::uint64_t>();
+        if (number >= static_cast<std::uint64_t>(low) && number <= static_cast<std::uint64_t>(high)) {
+            return static_cast<int>(number);
+        }
+    } else if (value.is_number_integer()) {
+        const std::int64_t number = value.get<std::int64_t>();
+        if (number >= low && number <= high) {
+            return static_cast<int>(number);
+        }
+    } else if (value.is_number_float()) {
+        const double number = value.get<double>();
+        if (number >= low && number <= high && std::floor(number) == number) {
+            return static_cast<int>(number);
+        }
+    }
+    throw std::runtime_error(message);
+}
+
+// An optional key list of a step; a value that is not a string is refused with `message`.
+std::vector<int> stepKeyList(const json& step, const char* key, const char* message) {
+    const auto found = step.find(key);
+    if (found == step.end()) {
+        return {};
+    }
+    if (!found->is_string()) {
+        throw std::runtime_error(message);
+    }
+    return parseKeyList(found->get<std::string>(), true);
+}
+
 Step parseStep(const json& element) {
     Step step;
     step.keys = parseKeyList(element.value("key", std::string()), true);
@@ -67,7 +110,41 @@ Step parseStep(const json& element) {
     }
     step.hold = stepMilliseconds(element, "hold", 30, 1, maxStepMilliseconds);
     step.gap = stepMilliseconds(element, "gap", 50, 0, maxStepMilliseconds);
+    step.keep = stepKeyList(element, "keep", keepMessage);
+    step.release = stepKeyList(element, "release", releaseMessage);
+    if (!std::all_of(step.keep.begin(), step.keep.end(), [&](int vk) { return contains(step.keys, vk); })) {
+        throw std::runtime_error(keepMessage);
+    }
     return step;
+}
+
+// Follows the keys kept down through one pass over the steps: a step releases only keys that are kept, and
+// presses none of them again. The pass ends with every key up, so each pass (and each round of a loop)
+// starts from none.
+void checkKeptKeys(const Macro& macro) {
+    const bool anyKept = std::any_of(macro.steps.begin(), macro.steps.end(), [](const Step& step) {
+        return !step.keep.empty() || !step.release.empty();
+    });
+    if (!anyKept) {
+        return;
+    }
+    if (macro.behavior == "repeat") {
+        throw std::runtime_error(repeatKeepMessage);
+    }
+    std::vector<int> kept;
+    for (const Step& step : macro.steps) {
+        for (int vk : step.release) {
+            const auto found = std::find(kept.begin(), kept.end(), vk);
+            if (found == kept.end()) {
+                throw std::runtime_error(releaseMessage);
+            }
+            kept.erase(found);
+        }
+        if (std::any_of(step.keys.begin(), step.keys.end(), [&](int vk) { return contains(kept, vk); })) {
+            throw std::runtime_error(pressKeptMessage);
+        }
+        kept.insert(kept.end(), step.keep.begin(), step.keep.end());
+    }
 }
 
 Macro parseMacro(const json& element, std::unordered_set<int>& ids) {
@@ -99,6 +176,9 @@ Macro parseMacro(const json& element, std::unordered_set<int>& ids) {
             macro.steps.push_back(parseStep(step));
         }
     }
+    macro.playCount = boundedCount(element, "playCount", 1, 1, maxPlayCount, playCountMessage);
+    macro.jitter = boundedCount(element, "jitter", 0, 0, maxJitterMilliseconds, jitterMessage);
+    checkKeptKeys(macro);
     return macro;
 }
 

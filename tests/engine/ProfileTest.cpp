@@ -282,3 +282,95 @@ TEST(ProgramName, SplitsAtBothSeparatorsAndComparesWithoutCase) {
 }
 
 } // namespace
+
+namespace {
+
+json oneMacro(json macro) {
+    if (!macro.contains("id")) {
+        macro["id"] = 1;
+    }
+    return json{{"macros", json::array({std::move(macro)})}};
+}
+
+json stepsMacro(json steps, const std::string& behavior = "once") {
+    return oneMacro(json{{"behavior", behavior}, {"steps", std::move(steps)}});
+}
+
+TEST(ParseProfile, ReadsPlayCountAndJitterWithTheirDefaults) {
+    const kes::Macro plain = kes::parseProfile(oneMacro(json::object())).macros.at(0);
+    EXPECT_EQ(plain.playCount, 1);
+    EXPECT_EQ(plain.jitter, 0);
+    const kes::Macro set =
+        kes::parseProfile(oneMacro(json{{"playCount", 1000}, {"jitter", 1000}})).macros.at(0);
+    EXPECT_EQ(set.playCount, 1000);
+    EXPECT_EQ(set.jitter, 1000);
+    const kes::Macro whole =
+        kes::parseProfile(oneMacro(json{{"playCount", 2.0}, {"jitter", 0}})).macros.at(0);
+    EXPECT_EQ(whole.playCount, 2);
+}
+
+TEST(ParseProfile, RefusesPlayCountAndJitterOfAWrongTypeOrRangeNamingTheMember) {
+    const std::pair<json, const char*> cases[] = {
+        {json{{"playCount", 0}}, kes::playCountMessage},
+        {json{{"playCount", 1001}}, kes::playCountMessage},
+        {json{{"playCount", -3}}, kes::playCountMessage},
+        {json{{"playCount", 2.5}}, kes::playCountMessage},
+        {json{{"playCount", "2"}}, kes::playCountMessage},
+        {json{{"playCount", true}}, kes::playCountMessage},
+        {json{{"playCount", nullptr}}, kes::playCountMessage},
+        {json{{"playCount", 18446744073709551615ull}}, kes::playCountMessage},
+        {json{{"jitter", -1}}, kes::jitterMessage},
+        {json{{"jitter", 1001}}, kes::jitterMessage},
+        {json{{"jitter", 0.5}}, kes::jitterMessage},
+        {json{{"jitter", json::array()}}, kes::jitterMessage},
+    };
+    for (const auto& [macro, message] : cases) {
+        EXPECT_EQ(failureOf(oneMacro(macro)), message) << macro.dump();
+    }
+}
+
+TEST(ParseProfile, ReadsKeptAndReleasedKeysOfSteps) {
+    const kes::Macro macro = kes::parseProfile(stepsMacro(json::array({
+                                                   json{{"key", "W + A"}, {"keep", "w"}},
+                                                   json{{"key", "Space"}},
+                                                   json{{"key", ""}, {"release", "W"}},
+                                               })))
+                                 .macros.at(0);
+    ASSERT_EQ(macro.steps.size(), 3u);
+    EXPECT_EQ(macro.steps[0].keep, (std::vector<int>{87}));
+    EXPECT_TRUE(macro.steps[0].release.empty());
+    EXPECT_TRUE(macro.steps[1].keep.empty());
+    EXPECT_EQ(macro.steps[2].release, (std::vector<int>{87}));
+    // Keys are kept again after their release, and a later pass (a loop's next round) starts with none.
+    EXPECT_NO_THROW(kes::parseProfile(stepsMacro(json::array({
+                                                     json{{"key", "W"}, {"keep", "W"}},
+                                                     json{{"key", "A"}, {"release", "W"}},
+                                                     json{{"key", "W"}, {"keep", "W"}},
+                                                 }),
+                                                 "hold")));
+}
+
+TEST(ParseProfile, RefusesKeptAndReleasedKeysThatDoNotFitNamingTheMember) {
+    const std::pair<json, const char*> cases[] = {
+        // keep names a key the step does not press, or is not text.
+        {stepsMacro(json::array({json{{"key", "A"}, {"keep", "W"}}})), kes::keepMessage},
+        {stepsMacro(json::array({json{{"key", "A"}, {"keep", 65}}})), kes::keepMessage},
+        // release names a key nothing keeps, one already released, or is not text.
+        {stepsMacro(json::array({json{{"key", "A"}, {"release", "W"}}})), kes::releaseMessage},
+        {stepsMacro(json::array(
+             {json{{"key", "W"}, {"keep", "W"}}, json{{"release", "W"}}, json{{"release", "W"}}})),
+         kes::releaseMessage},
+        {stepsMacro(json::array({json{{"key", "W"}, {"keep", "W"}}, json{{"release", true}}})),
+         kes::releaseMessage},
+        // A kept key pressed again before its release.
+        {stepsMacro(json::array({json{{"key", "W"}, {"keep", "W"}}, json{{"key", "Shift + W"}}})),
+         kes::pressKeptMessage},
+        // Rapid fire plays single steps: nothing to keep across.
+        {stepsMacro(json::array({json{{"key", "W"}, {"keep", "W"}}}), "repeat"), kes::repeatKeepMessage},
+    };
+    for (const auto& [profile, message] : cases) {
+        EXPECT_EQ(failureOf(profile), message) << profile.dump();
+    }
+}
+
+} // namespace
