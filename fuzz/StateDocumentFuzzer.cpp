@@ -16,8 +16,9 @@ using nlohmann::json;
 
 // The messages a save may refuse with.
 constexpr std::initializer_list<std::string_view> saveRefusals = {
-    "配置大小无效", "配置格式无效",     "宏列表格式无效", "宏编号重复",
-    "触发方式无效", "按键序列格式无效", "UTF-8 文本无效", mouseButtonStepMessage,
+    "配置大小无效",     "配置格式无效",   "宏列表格式无效",       "宏编号重复",      "触发方式无效",
+    "按键序列格式无效", "UTF-8 文本无效", mouseButtonStepMessage, playCountMessage,  jitterMessage,
+    keepMessage,        releaseMessage,   pressKeptMessage,       repeatKeepMessage,
 };
 
 const std::string previousDocument = R"({

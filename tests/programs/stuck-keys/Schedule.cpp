@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <string>
+#include <vector>
 
 namespace kes::campaign {
 namespace {
@@ -29,23 +31,73 @@ private:
     std::mt19937_64 engine_;
 };
 
+// The keys of a step's key text ("A + D" gives A and D).
+std::vector<std::string> keysOf(const std::string& text) {
+    std::vector<std::string> keys;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t plus = text.find(" + ", start);
+        keys.push_back(text.substr(start, plus == std::string::npos ? std::string::npos : plus - start));
+        start = plus == std::string::npos ? text.size() : plus + 3;
+    }
+    return keys;
+}
+
+std::string joined(const std::vector<std::string>& keys) {
+    std::string text;
+    for (const std::string& key : keys) {
+        text += (text.empty() ? "" : " + ") + key;
+    }
+    return text;
+}
+
+// A step list whose keys may stay down across steps ("keep") until a later step lets them up ("release");
+// always one the profile check accepts: a kept key is released before it is pressed again.
+json randomSteps(Draw& draw, bool mayKeep) {
+    json steps = json::array();
+    std::vector<std::string> kept;
+    const int stepCount = 1 + draw.upTo(3);
+    for (int s = 0; s < stepCount; ++s) {
+        const std::string key = draw.from(stepKeys);
+        json step = {{"key", key}, {"hold", 1 + draw.upTo(3)}, {"gap", draw.upTo(3)}};
+        const std::vector<std::string> keys = keysOf(key);
+        const bool pressesKept = std::any_of(keys.begin(), keys.end(), [&](const std::string& k) {
+            return std::find(kept.begin(), kept.end(), k) != kept.end();
+        });
+        if (!kept.empty() && (pressesKept || draw.chance(40))) {
+            step["release"] = joined(kept);
+            kept.clear();
+        }
+        if (mayKeep && !keys.empty() && draw.chance(35)) {
+            const std::vector<std::string> keep(keys.begin(),
+                                                keys.begin() + 1 + draw.upTo(static_cast<int>(keys.size())));
+            step["keep"] = joined(keep);
+            kept.insert(kept.end(), keep.begin(), keep.end());
+        }
+        steps.push_back(step);
+    }
+    return steps;
+}
+
 json randomProfile(Draw& draw) {
     std::array<int, 3> ids = {1, 2, 3};
     std::shuffle(ids.begin(), ids.end(), draw.engine());
     json macros = json::array();
     const int macroCount = 1 + draw.upTo(3);
     for (int m = 0; m < macroCount; ++m) {
-        json steps = json::array();
-        const int stepCount = 1 + draw.upTo(3);
-        for (int s = 0; s < stepCount; ++s) {
-            steps.push_back(
-                {{"key", draw.from(stepKeys)}, {"hold", 1 + draw.upTo(3)}, {"gap", draw.upTo(3)}});
+        const std::string behaviour = draw.from(behaviours);
+        json macro = {{"id", ids[static_cast<std::size_t>(m)]},
+                      {"enabled", draw.chance(85)},
+                      {"behavior", behaviour},
+                      {"trigger", draw.from(triggers)},
+                      {"steps", randomSteps(draw, behaviour != "repeat")}};
+        if (draw.chance(30)) {
+            macro["playCount"] = 1 + draw.upTo(3);
         }
-        macros.push_back({{"id", ids[static_cast<std::size_t>(m)]},
-                          {"enabled", draw.chance(85)},
-                          {"behavior", draw.from(behaviours)},
-                          {"trigger", draw.from(triggers)},
-                          {"steps", steps}});
+        if (draw.chance(30)) {
+            macro["jitter"] = draw.upTo(3);
+        }
+        macros.push_back(macro);
     }
     return {{"program", draw.from(profilePrograms)}, {"macros", macros}};
 }
