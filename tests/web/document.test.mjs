@@ -81,3 +81,35 @@ test('ids the host would take for the same macro get fresh ones above every id',
   assert.equal(loaded.repairs, 3);
   assert.equal(loaded.nextId, 24);
 });
+
+test('play count, jitter and kept keys are repaired the way the host would accept them', () => {
+  const cases = [
+    [{ playCount: 0 }, (m) => m.playCount === 1],
+    [{ playCount: 2.7 }, (m) => m.playCount === 2],
+    [{ playCount: 5000 }, (m) => m.playCount === 1000],
+    [{ playCount: '3' }, (m) => m.playCount === 1],
+    [{ jitter: -4 }, (m) => m.jitter === 0],
+    [{ jitter: 1e9 }, (m) => m.jitter === 1000],
+    [{ steps: [{ key: 'a', keep: 'w' }] }, (m) => !('keep' in m.steps[0])],
+    [{ steps: [{ key: 'a', release: 'a' }] }, (m) => !('release' in m.steps[0])],
+    [{ steps: [{ key: 'w', keep: 'w' }, { key: 'W' }] }, (m) => !('keep' in m.steps[0])],
+    [{ behavior: 'repeat', steps: [{ key: 'w', keep: 'w' }] }, (m) => !('keep' in m.steps[0])],
+    [{ steps: [{ key: 'w', keep: 7 }] }, (m) => !('keep' in m.steps[0])],
+  ];
+  for (const [fields, check] of cases) {
+    const loaded = readStateDocument({ profiles: [{ id: 1, name: '甲', program: '', macros: [macro(2, fields)] }] });
+    assert.equal(loaded.repairs, 1, JSON.stringify(fields));
+    assert.ok(check(loaded.profiles[0].macros[0]), JSON.stringify(fields));
+  }
+  const fine = {
+    playCount: 3,
+    jitter: 20,
+    steps: [{ key: 'w', keep: 'W', hold: 100, gap: 0 }, { key: 'Space', hold: 50, gap: 150 }, { key: '', release: 'w', hold: 1, gap: 0 }],
+  };
+  const loaded = readStateDocument({ profiles: [{ id: 1, name: '甲', program: '', macros: [macro(2, structuredClone(fine))] }] });
+  assert.equal(loaded.repairs, 0);
+  assert.deepEqual(loaded.profiles[0].macros[0].steps, fine.steps);
+  assert.equal(loaded.profiles[0].macros[0].playCount, 3);
+  const absent = readStateDocument({ profiles: [{ id: 1, macros: [{ id: 2 }] }] }).profiles[0].macros[0];
+  assert.equal('playCount' in absent, false, 'an absent member stays absent');
+});

@@ -48,3 +48,33 @@ test('holds below 1 ms, negative gaps and values that are not numbers are clampe
   ]);
   assert.deepEqual(presses([], true, 3), []);
 });
+
+test('jitter draws every hold and gap within set ± jitter from the random source, holds never below 1', () => {
+  const steps = [
+    { key: 'a', hold: 30, gap: 50 },
+    { key: 'b', hold: 2, gap: 3 },
+  ];
+  const lowest = passSchedule(steps, { loop: false, start: 0, jitter: 10, random: () => 0 });
+  assert.deepEqual([lowest.next(), lowest.next()].map((p) => [p.due, p.hold]), [[0, 20], [60, 1]]);
+  const highest = passSchedule(steps, { loop: false, start: 0, jitter: 10, random: () => 0.999999 });
+  assert.deepEqual([highest.next(), highest.next()].map((p) => [p.due, p.hold]), [[0, 40], [100, 12]]);
+  // Over many draws every value of the range comes up, and none outside it.
+  const seen = new Set();
+  let seed = 1;
+  const random = () => ((seed = (seed * 48271) % 2147483647) / 2147483647);
+  const many = passSchedule([{ key: 'a', hold: 30, gap: 0 }], { loop: true, start: 0, jitter: 3, random });
+  for (let i = 0; i < 500; i += 1) seen.add(many.next().hold);
+  assert.deepEqual([...seen].sort((a, b) => a - b), [27, 28, 29, 30, 31, 32, 33]);
+});
+
+test('a step that only lets kept keys up takes no hold and keeps its gap', () => {
+  const schedule = passSchedule(
+    [
+      { key: 'w', keep: 'w', hold: 100, gap: 0 },
+      { key: '', release: 'w', hold: 1, gap: 30 },
+      { key: 'a', hold: 10, gap: 0 },
+    ],
+    { loop: false, start: 0 },
+  );
+  assert.deepEqual([schedule.next(), schedule.next(), schedule.next()].map((p) => [p.due, p.hold]), [[0, 100], [100, 0], [130, 10]]);
+});

@@ -1,9 +1,12 @@
 // The stored state document: reading it into page state, repairing what can be repaired without
 // guessing, and the shape the page writes back. Pure: no page state, no requests.
 import { sequenceText } from './key-text.js';
+import { engineKeyList } from './keys.js';
 
 export const BEHAVIORS = ['once', 'hold', 'repeat', 'latch'];
 export const MAX_TIME_MS = 60000;
+export const MAX_PLAY_COUNT = 1000;
+export const MAX_JITTER_MS = 1000;
 const MAX_MACROS = 1000;
 const MAX_STEPS = 10000;
 
@@ -75,8 +78,56 @@ export function repairProfile(profile, repairs) {
       member(step, 'gap', 50, (value) => validTime(value, 0), (value) => repairedTime(value, 0, 50));
     }
     member(macro, 'text', sequenceText(macro.steps), isString, () => sequenceText(macro.steps));
+    optional(macro, 'playCount', (value) => wholeIn(value, 1, MAX_PLAY_COUNT), (value) => repairedWhole(value, 1, MAX_PLAY_COUNT, 1), repairs);
+    optional(macro, 'jitter', (value) => wholeIn(value, 0, MAX_JITTER_MS), (value) => repairedWhole(value, 0, MAX_JITTER_MS, 0), repairs);
+    if (!keptKeysFit(macro)) {
+      // Overlaps the host would refuse: the steps play one after the other instead.
+      for (const step of macro.steps) {
+        delete step.keep;
+        delete step.release;
+      }
+      repairs.count += 1;
+    }
   }
   return profile;
+}
+
+// An optional member: absent stays absent; present and wrong is repaired and counted.
+function optional(record, name, isValid, repair, repairs) {
+  if (record[name] === undefined || isValid(record[name])) return;
+  record[name] = repair(record[name]);
+  repairs.count += 1;
+}
+
+function wholeIn(value, low, high) {
+  return Number.isInteger(value) && value >= low && value <= high;
+}
+
+function repairedWhole(value, low, high, fallback) {
+  if (typeof value !== 'number' || !Number.isFinite(value)) return fallback;
+  return Math.min(high, Math.max(low, Math.trunc(value)));
+}
+
+// The host's rule for keys kept down across steps: a step keeps only keys it presses, releases only keys
+// that are kept, and presses none that are; rapid fire keeps none.
+export function keptKeysFit(macro) {
+  const uses = macro.steps.some((step) => step.keep !== undefined || step.release !== undefined);
+  if (!uses) return true;
+  if (macro.behavior === 'repeat') return false;
+  let kept = [];
+  for (const step of macro.steps) {
+    if ((step.keep !== undefined && typeof step.keep !== 'string') || (step.release !== undefined && typeof step.release !== 'string')) return false;
+    const keys = engineKeyList(step.key, true);
+    for (const code of engineKeyList(step.release || '', true)) {
+      if (!kept.includes(code)) return false;
+      kept = kept.filter((held) => held !== code);
+    }
+    if (keys.some((code) => kept.includes(code))) return false;
+    const keep = engineKeyList(step.keep || '', true);
+    if (!keep.every((code) => keys.includes(code))) return false;
+    kept.push(...keep);
+  }
+  return true;
 }
 
 export function validTime(value, minimum) {

@@ -29,6 +29,15 @@ export const els = {
   hold: $('hold'),
   gap: $('gap'),
   sequenceKeys: $('sequence-keys'),
+  recordSequence: $('record-sequence'),
+  recordingStatus: $('recording-status'),
+  recordingActions: $('recording-actions'),
+  recordingKeep: $('recording-keep'),
+  recordingDiscard: $('recording-discard'),
+  playCountControl: $('play-count-control'),
+  playCount: $('play-count'),
+  jitter: $('jitter'),
+  timeline: $('timeline'),
   triggerLabel: $('trigger-label'),
   trigger: $('trigger'),
   repeatSource: $('repeat-source'),
@@ -59,6 +68,17 @@ export const els = {
   programList: $('program-list'),
   toast: $('toast'),
 };
+
+const SVG_NAMESPACE = 'http://www.w3.org/2000/svg';
+
+export function svgElement(tag, attributes = {}) {
+  const node = document.createElementNS(SVG_NAMESPACE, tag);
+  for (const [name, value] of Object.entries(attributes)) {
+    if (name === 'text') node.textContent = value;
+    else node.setAttribute(name, String(value));
+  }
+  return node;
+}
 
 export function element(tag, attributes = {}) {
   const node = document.createElement(tag);

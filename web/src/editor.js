@@ -3,6 +3,8 @@
 import { capturedKeys } from './capture.js';
 import { els } from './dom.js';
 import { renderKeyList } from './key-list.js';
+import { renderPlaybackOptions } from './playback-options.js';
+import { renderTimeline } from './timeline-view.js';
 import { commit, currentMacro, currentProfile, model } from './model.js';
 import { endRecording, paintRecording } from './recorder.js';
 import { paintTestHighlight, stopTest } from './test-runner.js';
@@ -24,6 +26,8 @@ export function renderEditor(macro) {
   setTimeInput(els.gap, macro.gap, 50);
   els.macroEnabled.checked = macro.enabled !== false;
   renderKeyList(macro);
+  renderPlaybackOptions(macro);
+  renderTimeline(macro);
   renderBehavior(macro);
   clearFormError();
   paintRecording();

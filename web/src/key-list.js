@@ -2,7 +2,7 @@
 // which every time is an input.
 import { MAX_TIME_MS } from './document.js';
 import { element, els } from './dom.js';
-import { keyLabel, sequenceText } from './key-text.js';
+import { sequenceText, stepLabel } from './key-text.js';
 import { commit, currentMacro } from './model.js';
 import { endRecording, startStepRecording } from './recorder.js';
 import { paintTestHighlight, stopTest } from './test-runner.js';
@@ -29,7 +29,7 @@ export function renderKeyList(macro) {
 }
 
 function stepSegment(macro, step, index) {
-  const label = keyLabel(step.key);
+  const label = stepLabel(step);
   const last = index === macro.steps.length - 1;
   const holdsToRelease = macro.behavior === 'latch' && last;
   const segment = element('div', { className: 'sequence-step' });
@@ -53,12 +53,18 @@ function stepSegment(macro, step, index) {
     const held = element('span', { className: 'step-time', id: 'sequence-hold-' + index, text: '保持', 'aria-label': '保持到松开触发键' });
     key.setAttribute('aria-describedby', held.id);
     times.append(held);
-  } else {
+  } else if (!releasesOnly(step)) {
     times.append(timeView(step, 'hold', index));
   }
   if (macro.behavior === 'repeat') times.append(timeView(step, 'gap', index, '间隔'));
+  if (typeof step.keep === 'string' && step.keep) times.append(element('span', { className: 'step-time', text: `保持 ${step.keep}` }));
   segment.append(key, remove, times);
   return segment;
+}
+
+// A step that only lets kept keys up: it has no hold of its own.
+function releasesOnly(step) {
+  return String(step.key) === '' && typeof step.release === 'string' && step.release !== '';
 }
 
 function gapSegment(macro, step, index) {

@@ -22,6 +22,12 @@ export function keyLabel(key) {
   return key === ' ' || key === 'Space' ? '空格' : String(key);
 }
 
+// A step's key cap: its keys, or for a step that only lets kept keys up, what it releases.
+export function stepLabel(step) {
+  if (String(step.key) === '' && typeof step.release === 'string' && step.release) return `松开 ${step.release}`;
+  return keyLabel(step.key);
+}
+
 export function keySummary(macro) {
   if (macro.steps.length === 0) return '未添加按键';
   return macro.steps.map((step) => keyLabel(step.key)).join(' ');

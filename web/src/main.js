@@ -6,8 +6,10 @@ import { bindConfirmDialog } from './confirm-dialog.js';
 import { els } from './dom.js';
 import { bindEditor } from './editor.js';
 import { bridge, desktop, listenToHost, sendMacroState } from './host.js';
+import { bindLiveRecorder, cancelLiveRecording } from './live-recorder.js';
 import { bindMacroList } from './macro-list.js';
 import { bindMasterSwitch, onMacroStatus, onMacroToggleResult } from './master-switch.js';
+import { bindPlaybackOptions } from './playback-options.js';
 import { currentMacro, model, setCommitHandler } from './model.js';
 import { exposeSaveProgress, flushOnLeave, loadState, loadedCleanly, queueSave } from './persistence.js';
 import { bindProfilePicker } from './profile-picker.js';
@@ -16,6 +18,7 @@ import { bindRecorder, endRecording } from './recorder.js';
 import { draw, render } from './render.js';
 import { bindSettings, fillShortcutOptions, onShortcutResult } from './settings.js';
 import { bindTestRunner, forgetTestKeys, stopTest } from './test-runner.js';
+import { redrawOnResize } from './timeline-view.js';
 import { bindTimes } from './times.js';
 import { noticeUntilUserActs, onUserAction } from './toast.js';
 import { bindWindowCommands } from './window-commands.js';
@@ -30,6 +33,7 @@ function onCommit({ view, publish }) {
 
 function bindPageEvents() {
   window.addEventListener('blur', () => {
+    cancelLiveRecording();
     endRecording();
     stopTest();
     forgetTestKeys();
@@ -53,6 +57,7 @@ function bindPageEvents() {
 }
 
 function bindEvents() {
+  bindLiveRecorder();
   bindProfilePicker();
   bindMasterSwitch();
   bindSettings();
@@ -62,10 +67,12 @@ function bindEvents() {
   bindEditor();
   bindCapture();
   bindTimes();
+  bindPlaybackOptions();
   bindRecorder();
   bindPageEvents();
   bindTestRunner();
   bindConfirmDialog();
+  redrawOnResize(currentMacro);
   listenToHost({
     'macro-status': onMacroStatus,
     notice: (message) => noticeUntilUserActs(String(message.message || '')),

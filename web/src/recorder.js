@@ -1,7 +1,7 @@
 // Recording one key: the trigger (keys or a middle or side mouse button, with the modifiers held) or the
 // key of one existing step.
 import { $, els } from './dom.js';
-import { keyLabel, sequenceText } from './key-text.js';
+import { sequenceText, stepLabel } from './key-text.js';
 import { chordText, heldModifiers, isFocusMove, isModifierEvent, mouseTriggerButton, physicalKey } from './keys.js';
 import { commit, currentMacro } from './model.js';
 import { stopTest } from './test-runner.js';
@@ -76,7 +76,7 @@ export function paintRecording() {
     if (!key) return;
     const editing = Boolean(recording && recording.type === 'sequence-edit' && recording.index === index);
     key.classList.toggle('recording', editing);
-    key.textContent = editing ? '请按键…' : keyLabel(step.key);
+    key.textContent = editing ? '请按键…' : stepLabel(step);
   });
 }
 

@@ -3,6 +3,8 @@ import { clearCapture } from './capture.js';
 import { els } from './dom.js';
 import { renderEditor } from './editor.js';
 import { renderKeyList } from './key-list.js';
+import { cancelLiveRecording } from './live-recorder.js';
+import { renderTimeline } from './timeline-view.js';
 import { renderSidebar } from './macro-list.js';
 import { currentMacro } from './model.js';
 import { paintTestHighlight } from './test-runner.js';
@@ -16,6 +18,7 @@ export function render() {
     // Another macro: the keys captured for the previous one and its test text are not carried over.
     renderedMacro = macro;
     clearCapture();
+    cancelLiveRecording();
     els.testOutput.value = '';
   }
   if (!macro) {
@@ -38,6 +41,7 @@ export function draw(view) {
     const macro = currentMacro();
     if (macro) {
       renderKeyList(macro);
+      renderTimeline(macro);
       paintTestHighlight();
     }
   }

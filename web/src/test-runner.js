@@ -6,6 +6,8 @@ import { engineKeyList, hookKeyCode, mouseTriggerButton } from './keys.js';
 import { currentMacro } from './model.js';
 import { endRecording, isRecording, keepMouseButtonHere } from './recorder.js';
 import { durationOf, passSchedule } from './test-schedule.js';
+import { keysOfText } from './timeline.js';
+import { renderTimeline, showMeasured } from './timeline-view.js';
 import { toast } from './toast.js';
 
 let activeTest = null; // { id, mode, key, timer, highlight }
@@ -18,12 +20,23 @@ function insertTestText(text) {
 }
 
 function testSteps(macro, indexes) {
-  return indexes.map((index) => ({ index, key: macro.steps[index].key, hold: macro.steps[index].hold, gap: macro.steps[index].gap }));
+  return indexes.map((index) => ({ index, ...macro.steps[index] }));
+}
+
+// All steps, played as often as the macro's play count says ("once").
+function allSteps(macro) {
+  const all = testSteps(
+    macro,
+    macro.steps.map((step, index) => index),
+  );
+  const rounds = macro.behavior === 'once' && Number.isInteger(macro.playCount) ? macro.playCount : 1;
+  return Array.from({ length: rounds }, () => all).flat();
 }
 
 function startTest(id, steps, mode, key = 0) {
   stopTest();
-  const test = { id, mode, key, timer: null, highlight: null };
+  const macro = currentMacro();
+  const test = { id, mode, key, timer: null, highlight: null, macro, measured: [] };
   activeTest = test;
   if (mode === 'latch') runHoldLast(test, steps);
   else runTimedPass(test, steps, mode === 'loop');
@@ -31,10 +44,15 @@ function startTest(id, steps, mode, key = 0) {
 
 export function stopTest() {
   if (!activeTest) return;
-  clearTimeout(activeTest.timer);
-  activeTest.highlight = null;
+  const test = activeTest;
+  clearTimeout(test.timer);
+  test.highlight = null;
   activeTest = null;
   paintTestHighlight();
+  if (test.measured.length && test.macro === currentMacro()) {
+    showMeasured(test.macro, test.measured);
+    renderTimeline(test.macro);
+  }
 }
 
 function finishTest(test) {
@@ -53,21 +71,51 @@ export function paintTestHighlight() {
   }
 }
 
+// Plays the steps on the schedule's time line and notes when each key went down and up, from the start
+// of the test: keys a step keeps stay down until a later step's release or the end of a round.
 function runTimedPass(test, steps, loop) {
-  const schedule = passSchedule(steps, { loop, start: performance.now() });
+  const origin = performance.now();
+  const schedule = passSchedule(steps, { loop, start: origin, jitter: test.macro ? Number(test.macro.jitter) || 0 : 0 });
+  const kept = [];
+  const now = () => performance.now() - origin;
+  const letUp = (names, at) => {
+    for (const name of names) {
+      const index = kept.findIndex((entry) => entry.key.toLowerCase() === name.toLowerCase());
+      if (index < 0) continue;
+      test.measured.push({ key: kept[index].key, start: kept[index].start, end: at });
+      kept.splice(index, 1);
+    }
+  };
+  let lastIndex = -1;
   const press = () => {
     if (activeTest !== test) return;
     const due = schedule.next();
     if (!due) {
+      letUp(kept.map((entry) => entry.key), now());
       finishTest(test);
       return;
     }
     const begin = () => {
       if (activeTest !== test) return;
-      setTestHighlight(test, due.step.index);
+      const step = due.step;
+      const pressedAt = now();
+      if (step.index <= lastIndex) letUp(kept.map((entry) => entry.key), pressedAt); // a new round
+      lastIndex = step.index;
+      letUp(keysOfText(step.release || ''), pressedAt);
+      if (due.hold === 0) {
+        press();
+        return;
+      }
+      setTestHighlight(test, step.index);
       test.timer = setTimeout(() => {
         if (activeTest !== test) return;
-        insertTestText(testTextFor(due.step.key));
+        const releasedAt = now();
+        const keep = keysOfText(step.keep || '').map((name) => name.toLowerCase());
+        for (const key of keysOfText(step.key)) {
+          if (keep.includes(key.toLowerCase())) kept.push({ key, start: pressedAt });
+          else test.measured.push({ key, start: pressedAt, end: releasedAt });
+        }
+        insertTestText(testTextFor(step.key));
         setTestHighlight(test, null);
         press();
       }, due.hold);
@@ -159,11 +207,10 @@ function testPress(event, code, repeat) {
   event.preventDefault();
   if (!fresh) return;
   const trigger = macro.trigger.toLowerCase();
-  const all = macro.steps.map((step, index) => index);
   const id = `${macro.behavior}:${trigger}`;
   if (activeTest && activeTest.id === id) return;
   const mode = macro.behavior === 'hold' ? 'loop' : macro.behavior === 'latch' ? 'latch' : 'once';
-  startTest(id, testSteps(macro, all), mode, code);
+  startTest(id, mode === 'once' ? allSteps(macro) : testSteps(macro, macro.steps.map((step, index) => index)), mode, code);
 }
 
 function startRepeatTest(event, macro, code, fresh) {
@@ -201,8 +248,7 @@ function runSinglePass() {
   }
   toast('正在按设定时间运行一次测试。');
   els.testOutput.focus();
-  const all = macro.steps.map((step, index) => index);
-  startTest('once:' + String(macro.trigger).toLowerCase(), testSteps(macro, all), 'once');
+  startTest('once:' + String(macro.trigger).toLowerCase(), allSteps(macro), 'once');
 }
 
 export function bindTestRunner() {
