@@ -19,8 +19,8 @@ struct Step {
     std::vector<int> keys;
     int hold = 30;
     int gap = 50;
-    std::vector<int> keep;
-    std::vector<int> release;
+    std::vector<int> keep = {};
+    std::vector<int> release = {};
 
     bool operator==(const Step&) const = default;
 };
