@@ -120,9 +120,9 @@ function runTimedPass(test, steps, loop) {
         press();
       }, due.hold);
     };
-    const wait = due.due - performance.now();
-    if (wait > 0) test.timer = setTimeout(begin, wait);
-    else begin();
+    // The first press happens at once; every later one in a task of its own, when it is due.
+    if (lastIndex < 0) begin();
+    else test.timer = setTimeout(begin, Math.max(0, due.due - performance.now()));
   };
   press();
 }
