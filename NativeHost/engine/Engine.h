@@ -23,6 +23,7 @@ class JobThreads;
 class Log;
 class PreciseTimer;
 struct PressedKey;
+struct KeyOutput;
 using PressedKeys = std::vector<PressedKey>;
 
 namespace platform {
@@ -168,7 +169,7 @@ private:
     // keep down are released when the pass ends, however it ends.
     void playSteps(Job& job, PreciseTimer& timer, const Macro& macro, bool gapAfterLast);
     void playStep(Job& job, PreciseTimer& timer, const Macro& macro, const Step& step, PressedKeys& kept,
-                  bool withGap);
+                  const KeyOutput& output, bool withGap);
     void latchPass(Job& job, PreciseTimer& timer, const Macro& macro);
     // A hold or gap of `macro` as it is waited: the set time, or with jitter a time drawn around it.
     int drawnMilliseconds(const Macro& macro, int set, int minimum);

@@ -192,7 +192,7 @@ void Engine::playSteps(Job& job, PreciseTimer& timer, const Macro& macro, bool g
     try {
         const std::vector<Step>& steps = macro.steps;
         for (std::size_t i = 0; i < steps.size(); ++i) {
-            playStep(job, timer, macro, steps[i], kept, gapAfterLast || i + 1 < steps.size());
+            playStep(job, timer, macro, steps[i], kept, output, gapAfterLast || i + 1 < steps.size());
         }
     } catch (...) {
         releaseGroupQuietly(kept, output);
@@ -202,13 +202,11 @@ void Engine::playSteps(Job& job, PreciseTimer& timer, const Macro& macro, bool g
 }
 
 void Engine::playStep(Job& job, PreciseTimer& timer, const Macro& macro, const Step& step, PressedKeys& kept,
-                      bool withGap) {
+                      const KeyOutput& output, bool withGap) {
     const platform::CancelEvent& cancel = *job.cancelEvent;
     if (cancel.isSet()) {
         throw Cancelled{};
     }
-    const ScanCodeLookup lookup = preparedScanCodes(job);
-    const KeyOutput output{sender_, counters_, lookup, &ledger_};
     releaseKept(kept, step.release, output);
     if (step.keys.empty()) {
         // A step that only lets keys up keeps its place on the time line; one that does nothing adds no
@@ -242,7 +240,7 @@ void Engine::latchPass(Job& job, PreciseTimer& timer, const Macro& macro) {
     PressedKeys pressed;
     try {
         for (std::size_t i = 0; i + 1 < steps.size(); ++i) {
-            playStep(job, timer, macro, steps[i], kept, true);
+            playStep(job, timer, macro, steps[i], kept, output, true);
         }
         if (cancel.isSet()) {
             throw Cancelled{};
